@@ -1,0 +1,113 @@
+// The simulated converter: one device with a normal-mode face (SCSI vendor commands, as the
+// library sees it through its kernel driver) and an update-mode face (the loader's two pipes).
+#ifndef BRG40_SIM_CONVERTER_H
+#define BRG40_SIM_CONVERTER_H
+
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "flash.h"
+#include "loader.h"
+#include "scsi.h"
+
+namespace sim {
+
+struct Identity {
+    std::string vendor = "ZEVAK";
+    std::string product = "NKV-BRG40M";
+    std::string revision = "1.00";
+};
+
+enum class Mode { Normal, Update };
+
+// One command received by the normal-mode face.
+struct CommandRecord {
+    ScsiRequest request;            // data pointer not kept valid
+    std::vector<uint8_t> data_out;  // bytes the host sent (direction out with data)
+    ScsiReply reply;
+};
+
+class Converter {
+public:
+    // A converter in normal mode whose flash holds an intact image of version major.minor and
+    // whose preserved block holds a value made from `serial`.
+    explicit Converter(Identity identity = {}, uint8_t major = 1, uint8_t minor = 4, uint32_t serial = 1);
+
+    // Normal-mode face. Every request is checked against the command table (CDB layout,
+    // direction, transfer length, time-out, data pointer); a malformed one fails with
+    // ERROR_INVALID_PARAMETER and is noted in protocol_errors() with hex dumps.
+    // In update mode or unplugged, every request fails with ERROR_GEN_FAILURE.
+    ScsiReply scsi(const ScsiRequest& request);
+
+    // Update-mode face (PIPE00 / PIPE01). Ignored, and reading 0 bytes, unless in update mode.
+    void pipe_write(const uint8_t* data, size_t size);
+    size_t pipe_read(uint8_t* out, size_t size);
+
+    Mode mode() const { return mode_; }
+    bool plugged() const { return plugged_; }
+    void unplug() { plugged_ = false; }
+    void replug() { plugged_ = true; }
+
+    const Identity& identity() const { return identity_; }
+    Flash& flash() { return flash_; }
+    Loader& loader() { return loader_; }
+    // The 16 bytes this device keeps at 0x5FE0 (what a correct update must preserve).
+    std::vector<uint8_t> preserved_value() const { return preserved_; }
+
+    // Fault injection on the normal-mode face: the next `times` requests with this command code
+    // (0x12 for INQUIRY) get `reply` instead of being carried out (times < 0: every one).
+    void fail_command(uint8_t code, const ScsiReply& reply, int times = -1);
+    void clear_failures() { failures_.clear(); }
+
+    // Device state the tests look at and set.
+    std::vector<uint8_t> eeprom = std::vector<uint8_t>(256, 0xFF);
+    uint8_t outputs = 0;
+    uint8_t power = 0xFF, led = 0xFF, mode_byte = 0, pullup = 0;
+    uint16_t mode_parameter = 0, i2c_khz = 0, spi_step = 0;
+    uint8_t spi_setting = 0;
+    std::vector<uint8_t> i2c_response, spi_response;        // set by 238 / 243
+    std::vector<uint8_t> i2c_slave_waiting, spi_slave_waiting;  // data an outside master left
+    uint8_t slave_status[4] = {0xA1, 0xA2, 0xA3, 0xA4};     // status bytes 2-5 of 239 / 245
+    uint8_t hw_reply[8] = {0x03, 0x12, 0x34, 0, 0, 0, 0x06, 0};  // reply of command 222
+    std::map<uint8_t, uint8_t> debug_registers;
+    std::vector<uint8_t> i2c_master_written, spi_master_written;  // what 236 / 241 sent
+    std::vector<uint8_t> i2c_master_reply, spi_master_reply;      // what 235 / 242 answer
+
+    const std::vector<CommandRecord>& transcript() const { return transcript_; }
+    void clear_transcript() { transcript_.clear(); }
+    const std::vector<std::string>& protocol_errors() const { return errors_; }
+
+private:
+    Identity identity_;
+    Flash flash_;
+    Loader loader_;
+    Mode mode_ = Mode::Normal;
+    bool plugged_ = true;
+    std::vector<uint8_t> preserved_;
+    std::map<uint8_t, std::pair<ScsiReply, int>> failures_;
+    std::vector<CommandRecord> transcript_;
+    std::vector<std::string> errors_;
+};
+
+// Several converters (or other devices answering INQUIRY) at chosen LPT numbers 1 to 9.
+class Bench {
+public:
+    Converter& attach(int lpt, Identity identity = {}, uint8_t major = 1, uint8_t minor = 4);
+    void detach(int lpt);
+    // The device reachable as LPTn now: attached, plugged in and in normal mode; else null.
+    Converter* at(int lpt);
+    // The device that is attached at lpt whatever its mode or plug state; else null.
+    Converter* device(int lpt);
+    // The one plugged-in converter in update mode, or null.
+    Converter* update_device();
+
+private:
+    std::map<int, Converter> devices_;
+};
+
+}  // namespace sim
+
+#endif
