@@ -1,0 +1,58 @@
+// Building the full pipe name, the setup information path and the hardware-ID list.
+#include "device_names.h"
+
+#include <cstring>
+
+const char kUpdateInfFileName[] = "brg40fup.inf";
+const char kUpdateHardwareId[] = "USB\\VID_1F3A&PID_0C21";
+
+void CopyInterfacePath(char* name, size_t size, const char* path)
+{
+    size_t length = std::strlen(path);
+    if (length > size - 1) {
+        length = size - 1;  // an over-long path must not run past the buffer
+    }
+    std::memcpy(name, path, length);
+    name[length] = '\0';
+}
+
+bool AppendPipeName(char* name, size_t size, const char* pipeName)
+{
+    size_t length = std::strlen(name);
+    size_t pipeLength = std::strlen(pipeName);
+    // Checked before the backslash goes in: a path of size - 1 characters has no room left for it.
+    if (length + 1 + pipeLength > size - 1) {
+        return false;
+    }
+    name[length] = '\\';
+    std::memcpy(name + length + 1, pipeName, pipeLength + 1);
+    return true;
+}
+
+bool MakeInfPath(const char* programPath, char* infPath, size_t size)
+{
+    std::memset(infPath, 0, size);
+    // Drive and directory: everything up to the last separator, or the drive alone ("C:prog.exe").
+    size_t keep = 0;
+    for (size_t i = 0; programPath[i] != '\0'; ++i) {
+        if (programPath[i] == '\\' || programPath[i] == '/' || (i == 1 && programPath[i] == ':')) {
+            keep = i + 1;
+        }
+    }
+    if (programPath[0] == '\0') {
+        return false;
+    }
+    size_t nameLength = std::strlen(kUpdateInfFileName);
+    if (keep + nameLength > size - 1) {
+        return false;  // the installation is skipped rather than the path cut
+    }
+    std::memcpy(infPath, programPath, keep);
+    std::memcpy(infPath + keep, kUpdateInfFileName, nameLength);
+    return true;
+}
+
+void MakeHardwareIdList(char* ids, size_t size)
+{
+    std::memset(ids, 0, size);
+    std::memcpy(ids, kUpdateHardwareId, std::strlen(kUpdateHardwareId) + 1);
+}

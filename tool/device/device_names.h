@@ -1,0 +1,34 @@
+// Building the names the update-mode device routines hand to the platform: the full pipe name, the
+// path of the setup information file beside the program, the hardware-ID list. No platform calls.
+#ifndef BRG40_DEVICE_NAMES_H
+#define BRG40_DEVICE_NAMES_H
+
+#include <cstddef>
+
+// Capacity of completeDeviceName: at most 255 characters and the terminating zero.
+constexpr size_t kDeviceNameSize = 256;
+// Capacity of the setup information path and of the hardware-ID list.
+constexpr size_t kInstallPathSize = 260;
+constexpr size_t kHardwareIdListSize = 260;
+
+extern const char kUpdateInfFileName[];   // "brg40fup.inf"
+extern const char kUpdateHardwareId[];    // "USB\VID_1F3A&PID_0C21"
+
+// Copies path into name (capacity size), cut to size - 1 characters when longer. A cut path is
+// exactly size - 1 long, so AppendPipeName refuses it.
+void CopyInterfacePath(char* name, size_t size, const char* path);
+
+// Appends "\" and pipeName to the interface path in name. False, with name unchanged, when the
+// result would be longer than size - 1 characters.
+bool AppendPipeName(char* name, size_t size, const char* pipeName);
+
+// Zero-fills infPath (capacity size) and writes the drive and directory of programPath followed by
+// "brg40fup.inf". False, with infPath left all zeros, when programPath is empty or the result does
+// not fit.
+bool MakeInfPath(const char* programPath, char* infPath, size_t size);
+
+// Zero-fills ids (capacity size) and copies the hardware ID with its zero; the fill gives the second
+// zero that ends the multi-string list.
+void MakeHardwareIdList(char* ids, size_t size);
+
+#endif

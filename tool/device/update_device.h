@@ -1,0 +1,43 @@
+// Discovery of the converter in firmware-update mode and the two pipe transfers to its loader:
+// every transfer finds the device through its interface class, opens one pipe, moves one block.
+#ifndef BRG40_UPDATE_DEVICE_H
+#define BRG40_UPDATE_DEVICE_H
+
+#include <windows.h>
+#include <setupapi.h>
+
+// Device-interface class under which the update-mode driver exposes the converter.
+extern const GUID UpdateInterfaceGuid;
+
+// Command pipe (host to loader) and reply pipe (loader to host), below the interface path.
+extern const char commandPipeName[];  // "PIPE00"
+extern const char replyPipeName[];    // "PIPE01"
+
+// Interface path of the device found last, then "\" and the pipe name. Rebuilt by every transfer;
+// not reentrant: transfers run on one thread.
+extern char completeDeviceName[256];
+
+// Sends count bytes from buffer on the command pipe. -1 when the pipe did not open (nothing sent);
+// otherwise the result of closing the pipe, which does not tell whether the bytes arrived.
+int WriteUpdatePipe(const void* buffer, DWORD count);
+
+// Reads the loader's next reply, up to count bytes, into buffer. -1 when the pipe did not open
+// (buffer untouched); otherwise the result of closing the pipe. Bytes not delivered keep what the
+// caller left there, and a loader that stays silent for 1000 ms is given up on.
+int ReadUpdatePipe(void* buffer, DWORD count);
+
+// Finds the device and opens "<interface path>\<pipeName>" for overlapped transfers, or returns
+// INVALID_HANDLE_VALUE after printing why.
+HANDLE OpenUpdatePipe(const char* pipeName);
+
+// True when an interface of interfaceClass opened; its path is then in name (256 characters).
+BOOL GetUsbDeviceFileName(const GUID* interfaceClass, char* name);
+
+// Handle on the first present interface of interfaceClass that opens, or INVALID_HANDLE_VALUE.
+HANDLE OpenUpdateDevice(const GUID* interfaceClass, char* name);
+
+// Handle on the path of one enumerated interface, or INVALID_HANDLE_VALUE. The path tried is left in
+// name (cut at 255 characters, which no pipe name then fits behind).
+HANDLE OpenInterfaceDevice(HDEVINFO deviceInfo, PSP_DEVICE_INTERFACE_DATA interfaceData, char* name);
+
+#endif
