@@ -1,0 +1,67 @@
+// The operating-system seam of the library: the only calls the portable core makes outside
+// itself. os_win32.cpp implements it for Windows; a port implements these eight functions.
+//
+// Rules for every implementation:
+// - Translate, never decide. No retries, no reading of sense data, no status codes: a failure is
+//   handed back as the Windows error number (the GetLastError() value, untouched) and the core
+//   turns it into a status.
+// - Every buffer passed in belongs to the caller and is used only during the call.
+// - Every function may be called from any thread, also from two threads at once on one handle
+//   (a slave receive worker polls through the application's handle); implementations keep no
+//   state of their own between calls.
+#ifndef BRG40_OS_H
+#define BRG40_OS_H
+
+#include <cstddef>
+#include <cstdint>
+
+#include "command_block.h"
+
+namespace brg40 {
+
+// An opened device: the Windows file handle, pointer-sized. Null means none.
+using OsHandle = void*;
+
+// Opens the device `name` (an 8-bit text such as "\\.\LPT3" or "LPT3") for reading and writing
+// with share mode 0, OPEN_EXISTING, no flags (CreateFileA). Blocks only as long as the open.
+// Returns the handle; on failure (CreateFileA gave INVALID_HANDLE_VALUE or null) returns null and
+// stores GetLastError() in *error. A device held open elsewhere fails (share mode 0).
+OsHandle os_open_device(const char* name, uint32_t* error);
+
+// Closes a handle from os_open_device (CloseHandle). The core never passes null or
+// INVALID_HANDLE_VALUE. Returns false when the close failed; the core does not look at it.
+bool os_close_device(OsHandle handle);
+
+// One IOCTL_SCSI_PASS_THROUGH_DIRECT request (0x0004D014) with `block` as input and output buffer,
+// 96 bytes each way, no overlapped structure. Blocks until the driver completes the request or
+// its time-out passes. The data moves straight to or from block->sptd.DataBuffer (the caller's
+// buffer). Returns 0 when DeviceIoControl succeeded, else the GetLastError() value read at once.
+// The driver may have written sense data into block->sense in either case; the block is
+// otherwise as the driver left it. A null, closed or foreign handle fails (ERROR_INVALID_HANDLE).
+uint32_t os_scsi_pass_through(OsHandle handle, CommandBlock* block);
+
+// Starts a thread (normal priority, default stack, running at once) that calls routine(arg) and
+// ends when it returns. Does not wait for it. Returns false when no thread could be started;
+// the thread's own handle is not kept (nobody waits for it).
+using OsThreadRoutine = void (*)(void* arg);
+bool os_start_thread(OsThreadRoutine routine, void* arg);
+
+// Suspends the calling thread for about `ms` milliseconds (Sleep).
+void os_sleep_ms(uint32_t ms);
+
+// Posts `message` with wparam and lparam to `window` (PostMessageA) and returns without waiting.
+// Returns false when posting failed; the core does not look at it.
+bool os_post_message(void* window, uint32_t message, uintptr_t wparam, intptr_t lparam);
+
+// Reads the ProductVersion text of this library's own module file: the file the running code
+// was loaded from (not a file of the same name found on the search path), its version
+// resource, the first language and code-page pair of its translation table, and the
+// "\StringFileInfo\<lang><codepage>\ProductVersion" value of that block. Copies the text,
+// terminated, into text (size bytes, cut if longer). Returns false, with text untouched, when
+// the module file, the version resource, the translation table or the value is missing or
+// cannot be read.
+bool os_read_own_product_version(char* text, size_t size);
+
+}  // namespace brg40
+
+#endif

@@ -1,0 +1,142 @@
+// The operating-system seam (os.h) on Windows: device files, the SCSI pass-through request,
+// threads, sleeping, window messages and the module's own version resource. Translation only.
+#include <windows.h>
+#include <ntddscsi.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "os.h"
+
+namespace brg40 {
+
+// Our block must be exactly what the driver expects.
+static_assert(sizeof(ScsiPassThroughDirect) == sizeof(SCSI_PASS_THROUGH_DIRECT), "SPTD size");
+static_assert(offsetof(ScsiPassThroughDirect, DataTransferLength) ==
+                  offsetof(SCSI_PASS_THROUGH_DIRECT, DataTransferLength),
+              "SPTD layout");
+static_assert(offsetof(ScsiPassThroughDirect, TimeOutValue) == offsetof(SCSI_PASS_THROUGH_DIRECT, TimeOutValue),
+              "SPTD layout");
+static_assert(offsetof(ScsiPassThroughDirect, DataBuffer) == offsetof(SCSI_PASS_THROUGH_DIRECT, DataBuffer),
+              "SPTD layout");
+static_assert(offsetof(ScsiPassThroughDirect, SenseInfoOffset) ==
+                  offsetof(SCSI_PASS_THROUGH_DIRECT, SenseInfoOffset),
+              "SPTD layout");
+static_assert(offsetof(ScsiPassThroughDirect, Cdb) == offsetof(SCSI_PASS_THROUGH_DIRECT, Cdb), "SPTD layout");
+static_assert(IOCTL_SCSI_PASS_THROUGH_DIRECT == 0x0004D014, "pass-through control code");
+static_assert(SCSI_IOCTL_DATA_IN == kScsiDataIn && SCSI_IOCTL_DATA_OUT == kScsiDataOut, "direction values");
+
+OsHandle os_open_device(const char* name, uint32_t* error) {
+    HANDLE h = CreateFileA(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE || h == nullptr) {
+        *error = GetLastError();
+        return nullptr;
+    }
+    return h;
+}
+
+bool os_close_device(OsHandle handle) {
+    return CloseHandle(handle) != 0;
+}
+
+uint32_t os_scsi_pass_through(OsHandle handle, CommandBlock* block) {
+    DWORD returned = 0;  // not used: a short transfer is not looked at
+    if (DeviceIoControl(handle, IOCTL_SCSI_PASS_THROUGH_DIRECT, block, sizeof(*block), block, sizeof(*block),
+                        &returned, nullptr)) {
+        return 0;
+    }
+    return GetLastError();
+}
+
+namespace {
+
+struct ThreadStart {
+    OsThreadRoutine routine;
+    void* arg;
+};
+
+DWORD WINAPI thread_entry(LPVOID param) {
+    ThreadStart start = *static_cast<ThreadStart*>(param);
+    std::free(param);
+    start.routine(start.arg);
+    return 0;
+}
+
+}  // namespace
+
+bool os_start_thread(OsThreadRoutine routine, void* arg) {
+    // The routine and its argument travel to the new thread in one small block it frees.
+    auto* start = static_cast<ThreadStart*>(std::malloc(sizeof(ThreadStart)));
+    if (start == nullptr) {
+        return false;
+    }
+    start->routine = routine;
+    start->arg = arg;
+    HANDLE thread = CreateThread(nullptr, 0, thread_entry, start, 0, nullptr);
+    if (thread == nullptr) {
+        std::free(start);
+        return false;
+    }
+    CloseHandle(thread);  // nobody waits for it; the thread runs on
+    return true;
+}
+
+void os_sleep_ms(uint32_t ms) {
+    Sleep(ms);
+}
+
+bool os_post_message(void* window, uint32_t message, uintptr_t wparam, intptr_t lparam) {
+    return PostMessageA(static_cast<HWND>(window), message, wparam, lparam) != 0;
+}
+
+bool os_read_own_product_version(char* text, size_t size) {
+    // The module that holds this code, found by an address inside it, so that the resource read
+    // is the one of the file actually loaded.
+    HMODULE module = nullptr;
+    if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                            reinterpret_cast<LPCSTR>(&os_read_own_product_version), &module)) {
+        return false;
+    }
+    char path[MAX_PATH * 4];
+    const DWORD length = GetModuleFileNameA(module, path, sizeof(path));
+    if (length == 0 || length >= sizeof(path)) {
+        return false;  // a cut path would name another file
+    }
+    DWORD unused = 0;
+    const DWORD info_size = GetFileVersionInfoSizeA(path, &unused);
+    if (info_size == 0) {
+        return false;
+    }
+    void* info = std::malloc(info_size + 1);
+    if (info == nullptr) {
+        return false;
+    }
+    bool found = false;
+    void* translation = nullptr;
+    UINT translation_size = 0;
+    if (GetFileVersionInfoA(path, 0, info_size, info) &&
+        VerQueryValueA(info, "\\VarFileInfo\\Translation", &translation, &translation_size) &&
+        translation_size >= 2 * sizeof(WORD)) {
+        const WORD* pair = static_cast<const WORD*>(translation);  // language, code page
+        char query[64];
+        std::snprintf(query, sizeof(query), "\\StringFileInfo\\%04x%04x\\ProductVersion", pair[0], pair[1]);
+        void* value = nullptr;
+        UINT value_size = 0;
+        if (VerQueryValueA(info, query, &value, &value_size) && value != nullptr && size > 0) {
+            // value_size counts characters including the terminator; never read past it.
+            const char* chars = static_cast<const char*>(value);
+            size_t n = 0;
+            while (n + 1 < size && n < value_size && chars[n] != '\0') {
+                text[n] = chars[n];
+                ++n;
+            }
+            text[n] = '\0';
+            found = true;
+        }
+    }
+    std::free(info);
+    return found;
+}
+
+}  // namespace brg40

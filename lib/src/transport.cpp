@@ -1,0 +1,176 @@
+// The command transport: builds the zeroed pass-through block for one command, sends it through
+// the OS seam and maps the outcome (Windows error or fixed-format sense data) to a status.
+#include "transport.h"
+
+#include <cstring>
+
+#include "os.h"
+
+namespace brg40 {
+
+namespace {
+
+constexpr uint8_t kTargetId = 1;
+constexpr uint8_t kVendorCdbLength = 10;
+constexpr uint8_t kInquiryCdbLength = 6;
+constexpr uint8_t kInquiryCode = 0x12;
+constexpr uint8_t kInquiryLength = 36;
+constexpr uint8_t kShortTimeout = 5;   // seconds
+constexpr uint8_t kLongTimeout = 10;   // EEPROM, debug registers and the switch to update mode
+
+constexpr uint8_t IN = kScsiDataIn;
+constexpr uint8_t OUT = kScsiDataOut;
+
+const CommandLayout kCommands[] = {
+    {CMD_GET_FW_VERSION, IN, 4, kShortTimeout, 0},
+    {CMD_LED_CONTROL, OUT, 0, kShortTimeout, V_AT_2},
+    {CMD_POWER_CONTROL, OUT, 0, kShortTimeout, V_AT_2},
+    {CMD_MODE_CHANGE, OUT, 0, kShortTimeout, A_AT_2_3 | V_AT_4},
+    {CMD_GET_HW_INFO, IN, 8, kShortTimeout, 0},
+    {CMD_GPO_WRITE, OUT, 0, kShortTimeout, V_AT_2},
+    {CMD_GPO_READ, IN, 4, kShortTimeout, 0},
+    {CMD_I2C_PULLUP, OUT, 0, kShortTimeout, V_AT_2},
+    {CMD_I2C_BUS_RESET, OUT, 0, kShortTimeout, 0},
+    {CMD_I2C_SET_FREQ, OUT, 0, kShortTimeout, A_AT_2_3},  // the speed in kHz, chosen by the caller
+    {CMD_I2C_READ_MASTER, IN, 0, kShortTimeout, A_AT_2_3 | V_AT_4 | L_AT_7_8},
+    {CMD_I2C_WRITE_MASTER, OUT, 0, kShortTimeout, A_AT_2_3 | V_AT_4 | L_AT_7_8},
+    {CMD_I2C_SLAVE_DATA, IN, 0, kShortTimeout, L_AT_7_8},
+    {CMD_I2C_SET_RESPONSE, OUT, 0, kShortTimeout, L_AT_7_8},
+    {CMD_I2C_SLAVE_STATUS, IN, 6, kShortTimeout, 0},
+    {CMD_SPI_SET_FREQ, OUT, 0, kShortTimeout, L_AT_2_3 | V_AT_4},
+    {CMD_SPI_MASTER_SEND, OUT, 0, kShortTimeout, V_AT_2 | L_AT_7_8},
+    {CMD_SPI_MASTER_RECEIVE, IN, 0, kShortTimeout, L_AT_7_8},
+    {CMD_SPI_SET_RESPONSE, OUT, 0, kShortTimeout, L_AT_7_8},
+    {CMD_SPI_SLAVE_DATA, IN, 0, kShortTimeout, L_AT_7_8},
+    {CMD_SPI_SLAVE_STATUS, IN, 6, kShortTimeout, 0},
+    {CMD_EEPROM_READ, IN, 0, kLongTimeout, A_LOW_AT_5 | L_AT_7_8},
+    {CMD_EEPROM_WRITE, OUT, 0, kLongTimeout, A_LOW_AT_5 | L_AT_7_8},
+    {CMD_DEBUG_PIC_READ, IN, 2, kLongTimeout, A_LOW_AT_2},
+    {CMD_DEBUG_PIC_WRITE, OUT, 0, kLongTimeout, A_LOW_AT_2 | DATA_BYTE_AT_4},
+    {CMD_CHANGE_FIRMUP_MODE, OUT, 0, kLongTimeout, 0},
+};
+
+// The converter's error reports: sense key 3 with additional sense code 0x80; the qualifier
+// names the error. Any other qualifier gives 3 (the sense key), any other sense data -400.
+constexpr uint8_t kDeviceSenseKey = 3;
+constexpr uint8_t kDeviceSenseCode = 0x80;
+constexpr int32_t kOtherSense = BRG40_DEVICE_ERROR;
+struct SenseRow {
+    uint8_t qualifier;
+    int32_t status;
+};
+const SenseRow kDeviceErrors[] = {
+    {1, BRG40_DEVICE_ERROR_1}, {2, BRG40_DEVICE_ERROR_2}, {3, BRG40_DEVICE_ERROR_3},
+    {4, BRG40_DEVICE_ERROR_4}, {5, BRG40_DEVICE_ERROR_5}, {6, BRG40_DEVICE_ERROR_6},
+};
+
+void fill_common(CommandBlock* block, uint8_t cdb_length, uint8_t data_in, uint32_t timeout_s) {
+    // Everything not set here stays zero: the driver leaves the sense area alone on success, so
+    // a stale sense key would otherwise turn a good request into a failure.
+    std::memset(block, 0, sizeof(*block));
+    block->sptd.Length = sizeof(ScsiPassThroughDirect);
+    block->sptd.TargetId = kTargetId;
+    block->sptd.CdbLength = cdb_length;
+    block->sptd.SenseInfoLength = kSenseInfoLength;
+    block->sptd.DataIn = data_in;
+    block->sptd.TimeOutValue = timeout_s;
+    block->sptd.SenseInfoOffset = kSenseInfoOffset;
+}
+
+}  // namespace
+
+const CommandLayout* command_layouts(size_t* count) {
+    *count = sizeof(kCommands) / sizeof(kCommands[0]);
+    return kCommands;
+}
+
+const CommandLayout* find_command_layout(uint8_t code) {
+    for (const CommandLayout& row : kCommands) {
+        if (row.code == code) {
+            return &row;
+        }
+    }
+    return nullptr;
+}
+
+int32_t map_command_result(uint32_t os_error, const uint8_t* sense) {
+    const uint8_t key = sense[2] & 0x0F;
+    if (key == 0) {
+        // No sense data: either all went well or the request itself failed.
+        return static_cast<int32_t>(os_error);
+    }
+    if (key == kDeviceSenseKey && sense[12] == kDeviceSenseCode) {
+        for (const SenseRow& row : kDeviceErrors) {
+            if (row.qualifier == sense[13]) {
+                return row.status;
+            }
+        }
+        return BRG40_DEVICE_DETAIL;
+    }
+    return kOtherSense;
+}
+
+int32_t send_device_command(Brg40Handle handle, uint8_t code, uint8_t value, void* data, uint16_t length,
+                            uint16_t parameter) {
+    const CommandLayout* row = find_command_layout(code);
+    if (row == nullptr) {
+        return BRG40_DEVICE_ERROR;  // the library never passes such a code
+    }
+    CommandBlock block;
+    fill_common(&block, kVendorCdbLength, row->data_in, row->timeout_s);
+    uint8_t* cdb = block.sptd.Cdb;
+    cdb[0] = code;
+    uint32_t transfer = row->fixed_bytes;
+    if (row->fixed_bytes != 0) {
+        cdb[8] = row->fixed_bytes;
+    }
+    const uint16_t f = row->fields;
+    if (f & L_AT_7_8) {
+        // The converter moves data in 16-bit units: one byte travels as two.
+        transfer = length == 1 ? 2 : length;
+        cdb[7] = static_cast<uint8_t>(length >> 8);
+        cdb[8] = static_cast<uint8_t>(length);
+    }
+    if (f & V_AT_2) {
+        cdb[2] = value;
+    }
+    if (f & A_AT_2_3) {
+        cdb[2] = static_cast<uint8_t>(parameter >> 8);
+        cdb[3] = static_cast<uint8_t>(parameter);
+    }
+    if (f & V_AT_4) {
+        cdb[4] = value;
+    }
+    if (f & L_AT_2_3) {
+        cdb[2] = static_cast<uint8_t>(length >> 8);
+        cdb[3] = static_cast<uint8_t>(length);
+    }
+    if (f & A_LOW_AT_5) {
+        cdb[5] = static_cast<uint8_t>(parameter);
+    }
+    if (f & A_LOW_AT_2) {
+        cdb[2] = static_cast<uint8_t>(parameter);
+    }
+    if ((f & DATA_BYTE_AT_4) && data != nullptr) {
+        cdb[4] = *static_cast<const uint8_t*>(data);
+    }
+    block.sptd.DataTransferLength = transfer;
+    const bool moves_data = row->fixed_bytes != 0 || (f & L_AT_7_8) != 0;
+    block.sptd.DataBuffer = moves_data ? data : nullptr;  // direct: no copy of the caller's bytes
+
+    const uint32_t os_error = os_scsi_pass_through(handle, &block);
+    return map_command_result(os_error, block.sense);
+}
+
+int32_t send_inquiry(Brg40Handle handle, uint8_t (&data)[36]) {
+    CommandBlock block;
+    fill_common(&block, kInquiryCdbLength, kScsiDataIn, kShortTimeout);
+    block.sptd.Cdb[0] = kInquiryCode;
+    block.sptd.Cdb[4] = kInquiryLength;
+    block.sptd.DataTransferLength = kInquiryLength;
+    block.sptd.DataBuffer = data;
+    const uint32_t os_error = os_scsi_pass_through(handle, &block);
+    return map_command_result(os_error, block.sense);
+}
+
+}  // namespace brg40
