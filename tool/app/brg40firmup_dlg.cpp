@@ -1,0 +1,268 @@
+// CBrg40FirmupDlg: start-up, small handlers, the file choice and the way messages are shown.
+#include "brg40firmup_dlg.h"
+
+#include <commdlg.h>
+
+#include <cstdio>
+#include <vector>
+
+#include "about_dlg.h"
+#include "closing_check.h"
+#include "driver_install.h"
+#include "programming_run.h"
+#include "resource.h"
+#include "string_resource.h"
+
+namespace {
+
+// Largest firmware file accepted: the 22528-byte image with room for a 9-byte trailer behind it.
+constexpr DWORD kMaxImageFileSize = 22536;
+// The file is read into a buffer of the whole flash size, filled with 0xFF first.
+constexpr size_t kImageBufferSize = 24576;
+// The version sits at L - 6 (major) and L - 5 (minor); shorter files carry none.
+constexpr DWORD kVersionOffsetFromEnd = 6;
+
+std::string FormatVersion(unsigned major, unsigned minor) {
+    char text[16];
+    snprintf(text, sizeof(text), "%X.%02X", major & 0xFFu, minor & 0xFFu);
+    return text;
+}
+
+std::string GetItemText(HWND dlg, int id) {
+    HWND item = GetDlgItem(dlg, id);
+    const int length = GetWindowTextLengthA(item);
+    std::string text(static_cast<size_t>(length > 0 ? length : 0) + 1, '\0');
+    const int copied = GetWindowTextA(item, &text[0], static_cast<int>(text.size()));
+    text.resize(static_cast<size_t>(copied > 0 ? copied : 0));
+    return text;
+}
+
+}  // namespace
+
+CBrg40FirmupDlg::CBrg40FirmupDlg() : CDialog(IDD_BRG40MFUP_DIALOG) {
+    HINSTANCE instance = GetModuleHandleA(nullptr);
+    m_hIcon = LoadIconA(instance, MAKEINTRESOURCEA(IDR_MAINFRAME));
+    m_hAccel = LoadAcceleratorsA(instance, MAKEINTRESOURCEA(IDR_ACCELERATOR));
+}
+
+CBrg40FirmupDlg::~CBrg40FirmupDlg() = default;
+
+const MessageEntry* CBrg40FirmupDlg::GetMessageMap() const {
+    static const MessageEntry kMessages[] = {
+        Route(WM_SYSCOMMAND, &CBrg40FirmupDlg::OnSysCommand),
+        Route(WM_PAINT, &CBrg40FirmupDlg::OnPaint),
+        Route(WM_QUERYDRAGICON, &CBrg40FirmupDlg::OnQueryDragIcon),
+        Route(WM_DESTROY, &CBrg40FirmupDlg::OnDestroy),
+        RouteCommand(BN_CLICKED, IDC_WRITE_BUTTON, &CBrg40FirmupDlg::OnWriteButton),
+        RouteCommand(BN_CLICKED, IDC_MODE_BUTTON, &CBrg40FirmupDlg::SwitchToUpdateMode),
+        RouteCommand(BN_CLICKED, IDC_REFERENCE_BUTTON, &CBrg40FirmupDlg::OnReferenceButton),
+        RouteCommand(EN_CHANGE, IDC_FILE_PATH, &CBrg40FirmupDlg::OnPathChanged),
+        kEndOfMessages,
+    };
+    return kMessages;
+}
+
+BOOL CBrg40FirmupDlg::OnCommand(WPARAM wParam, LPARAM lParam) {
+    // Ctrl+Shift+Alt+F10 reveals the conversion check box for good.
+    if (LOWORD(wParam) == ID_SHOW_CONVERSION) {
+        ShowWindow(GetDlgItem(m_hWnd, IDC_CONVERSION_CHECK), SW_SHOW);
+    }
+    return CDialog::OnCommand(wParam, lParam);
+}
+
+void CBrg40FirmupDlg::DoDataExchange() {
+    BindControl(IDC_PROGRESS, m_progress);
+}
+
+BOOL CBrg40FirmupDlg::PreTranslateMessage(MSG* msg) {
+    if (m_hAccel != nullptr && TranslateAcceleratorA(m_hWnd, m_hAccel, msg)) {
+        return TRUE;
+    }
+    return CDialog::PreTranslateMessage(msg);
+}
+
+BOOL CBrg40FirmupDlg::OnInitDialog() {
+    CDialog::OnInitDialog();
+
+    HMENU systemMenu = GetSystemMenu(m_hWnd, FALSE);
+    if (systemMenu != nullptr) {
+        std::string aboutText;
+        if (LoadStringAnsi(IDS_ABOUTBOX, aboutText) && !aboutText.empty()) {
+            AppendMenuA(systemMenu, MF_SEPARATOR, 0, nullptr);
+            AppendMenuA(systemMenu, MF_STRING, IDM_ABOUTBOX, aboutText.c_str());
+        }
+    }
+
+    SendMessageA(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
+    SendMessageA(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
+
+    // The range stays the control's own, 0 to 100.
+    SendMessageA(m_progress.m_hWnd, PBM_SETPOS, 0, 0);
+    SendMessageA(m_progress.m_hWnd, PBM_SETSTEP, 1, 0);
+
+    ReadFirmwareVersion();
+    // The update-mode driver must be in place before the converter comes back as that device.
+    InstallUpdateDriverBesideProgram();
+    SwitchToUpdateMode();
+    // Gives the converter time to leave the bus and come back in update mode.
+    Sleep(1000);
+    return TRUE;
+}
+
+bool CBrg40FirmupDlg::OpenLibraryDevice() {
+    int status = -1;
+    m_hDevice = brg40_open(&status);
+    return status == 0;
+}
+
+bool CBrg40FirmupDlg::CloseLibraryDevice() {
+    const int status = brg40_close(m_hDevice);
+    if (status != 0) {
+        return false;
+    }
+    m_hDevice = nullptr;
+    return true;
+}
+
+void CBrg40FirmupDlg::ReadFirmwareVersion() {
+    OpenLibraryDevice();
+    unsigned char major = 0xFF;
+    unsigned char minor = 0xFF;
+    brg40_get_fw_version(m_hDevice, &major, &minor);
+    m_wCurrentVersion = static_cast<uint16_t>(major * 256 + minor);
+    if (m_wCurrentVersion == 0xFFFF) {
+        ShowMessage(IDS_MSG_GET_VERSION_FAILED, IDS_CAPTION_GET_VERSION, MB_OK | MB_ICONINFORMATION);
+    }
+    SetDlgItemTextA(m_hWnd, IDC_CURRENT_VERSION, FormatVersion(major, minor).c_str());
+    CloseLibraryDevice();
+}
+
+void CBrg40FirmupDlg::SwitchToUpdateMode() {
+    OpenLibraryDevice();
+    brg40_change_firmup_mode(m_hDevice);  // a failure shows later as a missing update-mode device
+    CloseLibraryDevice();
+}
+
+void CBrg40FirmupDlg::OnPathChanged() {
+    EnableWindow(GetDlgItem(m_hWnd, IDC_WRITE_BUTTON), GetWindowTextLengthA(GetDlgItem(m_hWnd, IDC_FILE_PATH)) > 0);
+}
+
+LRESULT CBrg40FirmupDlg::OnSysCommand(WPARAM wParam, LPARAM) {
+    if ((wParam & 0xFFF0) == IDM_ABOUTBOX) {
+        CAboutDlg about(m_hWnd);
+        about.DoModal();
+        return 0;
+    }
+    return Default();
+}
+
+void CBrg40FirmupDlg::OnPaint() {
+    if (!IsIconic(m_hWnd)) {
+        Default();
+        return;
+    }
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(m_hWnd, &paint);
+    SendMessageA(m_hWnd, WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+    const int cx = GetSystemMetrics(SM_CXICON);
+    const int cy = GetSystemMetrics(SM_CYICON);
+    RECT client;
+    GetClientRect(m_hWnd, &client);
+    const int x = (client.right - client.left - cx + 1) / 2;
+    const int y = (client.bottom - client.top - cy + 1) / 2;
+    DrawIcon(dc, x, y, m_hIcon);
+    EndPaint(m_hWnd, &paint);
+}
+
+LRESULT CBrg40FirmupDlg::OnQueryDragIcon(WPARAM, LPARAM) {
+    return reinterpret_cast<LRESULT>(m_hIcon);
+}
+
+void CBrg40FirmupDlg::OnDestroy() {
+    Default();
+    CloseLibraryDevice();
+}
+
+void CBrg40FirmupDlg::OnReferenceButton() {
+    char fileName[MAX_PATH] = "*.fwu";
+    // The filter as description|pattern||, with the bars turned into the separating zeros.
+    char filter[] = "firmware update files (*.fwu)|*.fwu||";
+    for (char& c : filter) {
+        if (c == '|') {
+            c = '\0';
+        }
+    }
+    OPENFILENAMEA ofn = {};
+    ofn.lStructSize = sizeof(ofn);
+    ofn.hwndOwner = m_hWnd;
+    ofn.lpstrFilter = filter;
+    ofn.lpstrFile = fileName;
+    ofn.nMaxFile = sizeof(fileName);
+    ofn.lpstrDefExt = "*.fwu";
+    ofn.Flags = OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT;
+    if (!GetOpenFileNameA(&ofn)) {
+        return;
+    }
+    m_strFilePath = fileName;
+
+    HANDLE file = CreateFileA(m_strFilePath.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                              nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return;
+    }
+    const DWORD length = GetFileSize(file, nullptr);
+    if (length == INVALID_FILE_SIZE || length > kMaxImageFileSize) {
+        CloseHandle(file);
+        return;
+    }
+    std::vector<unsigned char> image(kImageBufferSize, 0xFF);
+    DWORD read = 0;
+    const BOOL readOk = ReadFile(file, image.data(), length, &read, nullptr);
+    CloseHandle(file);
+    if (!readOk || read != length) {
+        return;
+    }
+
+    // A file too short to hold a version shows none; the run rejects it as not firmware.
+    std::string version;
+    if (length >= kVersionOffsetFromEnd) {
+        version = FormatVersion(image[length - 6], image[length - 5]);
+    }
+    SetDlgItemTextA(m_hWnd, IDC_NEW_VERSION, version.c_str());
+
+    // Setting the text reports EN_CHANGE, which enables "[2] Write".
+    SetDlgItemTextA(m_hWnd, IDC_FILE_PATH, m_strFilePath.c_str());
+    SendDlgItemMessageA(m_hWnd, IDC_FILE_PATH, EM_SETSEL, 0, -1);
+    SendDlgItemMessageA(m_hWnd, IDC_FILE_PATH, EM_SCROLLCARET, 0, 0);
+}
+
+void CBrg40FirmupDlg::OnWriteButton() {
+    m_strFilePath = GetItemText(m_hWnd, IDC_FILE_PATH);
+    ProgramFirmware(m_strFilePath.c_str(), m_wCurrentVersion, m_face, m_pipe, m_firmupState);
+}
+
+void CBrg40FirmupDlg::CloseSession() {
+    CloseUpdateSession(m_face, m_pipe, m_firmupState);
+    EndDialog(IDCANCEL);
+}
+
+int CBrg40FirmupDlg::ShowMessage(UINT textId, UINT captionId, UINT kind) {
+    LoadStringAnsi(textId, m_strMessage);
+    LoadStringAnsi(captionId, m_strCaption);
+    return MessageBoxA(m_hWnd, m_strMessage.c_str(), m_strCaption.c_str(), kind);
+}
+
+int CBrg40FirmupDlg::ShowVersionMessage(UINT textId, UINT captionId, UINT kind, unsigned major, unsigned minor) {
+    std::string format;
+    if (LoadStringAnsi(textId, format)) {
+        const int size = snprintf(nullptr, 0, format.c_str(), major, minor);
+        if (size >= 0) {
+            std::string text(static_cast<size_t>(size) + 1, '\0');
+            snprintf(&text[0], text.size(), format.c_str(), major, minor);
+            text.resize(static_cast<size_t>(size));
+            m_strMessage = text;
+        }
+    }
+    LoadStringAnsi(captionId, m_strCaption);
+    return MessageBoxA(m_hWnd, m_strMessage.c_str(), m_strCaption.c_str(), kind);
+}
