@@ -25,24 +25,37 @@ enum class Mode { Normal, Update };
 
 // One command received by the normal-mode face.
 struct CommandRecord {
-    ScsiRequest request;            // data pointer not kept valid
+    ScsiRequest request;            // data pointer: the caller's address, not to be dereferenced later
     std::vector<uint8_t> data_out;  // bytes the host sent (direction out with data)
+    std::vector<uint8_t> data_in;   // bytes the converter handed back (direction in, when carried out)
     ScsiReply reply;
 };
+
+// Fixed-format sense data with this key, additional sense code and qualifier.
+ScsiReply sense_reply(uint8_t key, uint8_t asc, uint8_t ascq);
+// A request that fails with this Windows error and no sense data.
+ScsiReply failed_reply(uint32_t os_error);
 
 class Converter {
 public:
     // A converter in normal mode whose flash holds an intact image of version major.minor and
     // whose preserved block holds a value made from `serial`.
     explicit Converter(Identity identity = {}, uint8_t major = 1, uint8_t minor = 4, uint32_t serial = 1);
+    // The loader keeps a reference into this object: neither copied nor moved.
+    Converter(const Converter&) = delete;
+    Converter& operator=(const Converter&) = delete;
 
     // Normal-mode face. Every request is checked against the command table (CDB layout,
     // direction, transfer length, time-out, data pointer); a malformed one fails with
     // ERROR_INVALID_PARAMETER and is noted in protocol_errors() with hex dumps.
     // In update mode or unplugged, every request fails with ERROR_GEN_FAILURE.
+    // A request whose block was not zeroed (block_was_clean false) is malformed too.
+    // Not thread-safe: bridges serialise calls.
     ScsiReply scsi(const ScsiRequest& request);
 
-    // Update-mode face (PIPE00 / PIPE01). Ignored, and reading 0 bytes, unless in update mode.
+    // Update-mode face (PIPE00 / PIPE01). Ignored, and reading 0 bytes, unless in update mode
+    // and plugged in. After the close byte the converter starts the image in its flash: back to
+    // normal mode when the image is intact, else it stays in update mode for a new session.
     void pipe_write(const uint8_t* data, size_t size);
     size_t pipe_read(uint8_t* out, size_t size);
 
@@ -74,10 +87,15 @@ public:
     uint8_t hw_reply[8] = {0x03, 0x12, 0x34, 0, 0, 0, 0x06, 0};  // reply of command 222
     std::map<uint8_t, uint8_t> debug_registers;
     std::vector<uint8_t> i2c_master_written, spi_master_written;  // what 236 / 241 sent
-    std::vector<uint8_t> i2c_master_reply, spi_master_reply;      // what 235 / 242 answer
+    std::vector<uint8_t> i2c_master_reply, spi_master_reply;      // what 235 / 242 answer (then 0xFF)
+    uint16_t i2c_target_word = 0;  // CDB bytes 2-3 of the last 235 / 236
+    uint8_t i2c_target_byte = 0;   // CDB byte 4 of the last 235 / 236
+    uint32_t i2c_bus_resets = 0;   // count of 233
 
     const std::vector<CommandRecord>& transcript() const { return transcript_; }
     void clear_transcript() { transcript_.clear(); }
+    // Recording of the transcript (on by default); benchmarks turn it off to stay allocation-free.
+    void set_recording(bool on) { recording_ = on; }
     const std::vector<std::string>& protocol_errors() const { return errors_; }
 
 private:
@@ -86,6 +104,7 @@ private:
     Loader loader_;
     Mode mode_ = Mode::Normal;
     bool plugged_ = true;
+    bool recording_ = true;
     std::vector<uint8_t> preserved_;
     std::map<uint8_t, std::pair<ScsiReply, int>> failures_;
     std::vector<CommandRecord> transcript_;
@@ -95,6 +114,7 @@ private:
 // Several converters (or other devices answering INQUIRY) at chosen LPT numbers 1 to 9.
 class Bench {
 public:
+    // Attaches a fresh device at lpt (replacing one there); its serial is the number lpt.
     Converter& attach(int lpt, Identity identity = {}, uint8_t major = 1, uint8_t minor = 4);
     void detach(int lpt);
     // The device reachable as LPTn now: attached, plugged in and in normal mode; else null.
