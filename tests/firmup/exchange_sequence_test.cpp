@@ -110,6 +110,7 @@ TEST_F(ExchangeSequence, ClosingCheckAfterARun) {
     EXPECT_EQ(device.flash().version_major(), 1);
     EXPECT_EQ(device.flash().version_minor(), 5);
     EXPECT_EQ(device.flash_bytes(0x5FE0, 16), device.preserved_value());
+    EXPECT_EQ(device.reported_version(), 0x0105);
 }
 
 TEST_F(ExchangeSequence, ClosingCheckWithoutARunOnAnIntactImage) {

@@ -8,39 +8,41 @@
 #include <unistd.h>
 
 #include "image_gen.h"
+#include "scsi.h"
 
-UpdateDevice::UpdateDevice(uint8_t major, uint8_t minor, uint32_t serial) {
-    flash_.bytes.fill(0xFF);
-    sim::ImageSpec spec;
-    spec.major = major;
-    spec.minor = minor;
-    spec.seed = 1000 + serial;
-    const std::vector<uint8_t> image = sim::make_image(spec);
-    std::copy(image.begin(), image.end(), flash_.bytes.begin() + sim::kAppStart);
-    for (uint32_t i = 0; i < 16; ++i) {
-        preserved_.push_back(static_cast<uint8_t>(0x40 + serial * 16 + i));
-    }
-    std::copy(preserved_.begin(), preserved_.end(), flash_.bytes.begin() + sim::kPreservedAddress);
-    const uint16_t sum = flash_.computed_checksum();  // sealed as a programming run leaves it
-    flash_.bytes[0x5FF8] = static_cast<uint8_t>(sum & 0xFF);
-    flash_.bytes[0x5FF9] = static_cast<uint8_t>(sum >> 8);
+namespace {
+
+sim::ScsiRequest Command(uint8_t code, sim::Direction direction, uint32_t length, uint32_t timeout, uint8_t* data) {
+    sim::ScsiRequest request;
+    request.cdb[0] = code;
+    request.cdb[8] = static_cast<uint8_t>(length);
+    request.cdb_length = 10;
+    request.direction = direction;
+    request.transfer_length = length;
+    request.timeout_s = timeout;
+    request.data = data;
+    return request;
 }
 
-void UpdateDevice::pipe_write(const uint8_t* data, size_t size) {
-    loader_.write(data, size);
-    if (loader_.close_requested()) {
-        // The device restarts: with a sound image it runs it; otherwise its loader comes back.
-        update_mode_ = !flash_.image_intact();
-        loader_.start_session();
-    }
+}  // namespace
+
+UpdateDevice::UpdateDevice(uint8_t major, uint8_t minor, uint32_t serial)
+    : converter_(sim::Identity{}, major, minor, serial) {
+    const sim::ScsiReply reply = converter_.scsi(Command(254, sim::Direction::Out, 0, 10, nullptr));
+    EXPECT_EQ(reply.os_error, 0u);
+    EXPECT_EQ(converter_.mode(), sim::Mode::Update);
 }
 
-size_t UpdateDevice::pipe_read(uint8_t* out, size_t size) {
-    return loader_.read(out, size);
+std::vector<uint8_t> UpdateDevice::flash_bytes(uint32_t address, uint32_t count) {
+    const auto& bytes = converter_.flash().bytes;
+    return std::vector<uint8_t>(bytes.begin() + address, bytes.begin() + address + count);
 }
 
-std::vector<uint8_t> UpdateDevice::flash_bytes(uint32_t address, uint32_t count) const {
-    return std::vector<uint8_t>(flash_.bytes.begin() + address, flash_.bytes.begin() + address + count);
+uint16_t UpdateDevice::reported_version() {
+    uint8_t data[4] = {};
+    const sim::ScsiReply reply = converter_.scsi(Command(218, sim::Direction::In, 4, 5, data));
+    const bool sense = reply.sense[2] != 0 || reply.sense[12] != 0;
+    return reply.os_error || sense ? 0xFFFF : static_cast<uint16_t>(data[2] << 8 | data[3]);
 }
 
 int DevicePipe::Write(const uint8_t* data, uint32_t size) {
@@ -50,7 +52,7 @@ int DevicePipe::Write(const uint8_t* data, uint32_t size) {
     if (!device_.reachable()) {
         return -1;  // the pipe does not open; nothing is sent
     }
-    device_.pipe_write(data, size);
+    device_.converter().pipe_write(data, size);
     return 1;
 }
 
@@ -61,7 +63,7 @@ int DevicePipe::Read(uint8_t* data, uint32_t size) {
     if (!device_.reachable()) {
         return -1;  // the buffer stays as the caller left it
     }
-    device_.pipe_read(data, size);
+    device_.converter().pipe_read(data, size);
     return 1;
 }
 

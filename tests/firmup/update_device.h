@@ -1,5 +1,5 @@
-// The converter in update mode as the tests reach it: the simulated loader over its flash, and an
-// update pipe that carries the tool's transfers to it (and records them when asked).
+// The converter in update mode as the tests reach it: the simulated converter ordered into update
+// mode, and an update pipe that carries the tool's transfers to it (and records them when asked).
 #ifndef BRG40_TESTS_UPDATE_DEVICE_H
 #define BRG40_TESTS_UPDATE_DEVICE_H
 
@@ -7,37 +7,32 @@
 #include <string>
 #include <vector>
 
-#include "flash.h"
-#include "loader.h"
+#include "converter.h"
 #include "update_pipe.h"
 
-// A converter that has been ordered into update mode. Its flash holds an intact image of version
-// major.minor with the device's own preserved block (made from serial) at 0x005FE0.
+// A converter that has been ordered into update mode (command 254 on its normal-mode face). Its
+// flash holds an intact image of version major.minor with the device's own preserved block.
 class UpdateDevice {
 public:
     explicit UpdateDevice(uint8_t major = 1, uint8_t minor = 4, uint32_t serial = 1);
     UpdateDevice(const UpdateDevice&) = delete;
     UpdateDevice& operator=(const UpdateDevice&) = delete;
 
-    void pipe_write(const uint8_t* data, size_t size);
-    size_t pipe_read(uint8_t* out, size_t size);
-
     // Reachable through the update-mode pipes: plugged in and still in update mode.
-    bool reachable() const { return plugged_ && update_mode_; }
-    bool update_mode() const { return update_mode_; }
-    void unplug() { plugged_ = false; }
+    bool reachable() { return converter_.plugged() && converter_.mode() == sim::Mode::Update; }
+    bool update_mode() { return converter_.mode() == sim::Mode::Update; }
+    void unplug() { converter_.unplug(); }
 
-    sim::Flash& flash() { return flash_; }
-    sim::Loader& loader() { return loader_; }
-    const std::vector<uint8_t>& preserved_value() const { return preserved_; }
-    std::vector<uint8_t> flash_bytes(uint32_t address, uint32_t count) const;
+    sim::Converter& converter() { return converter_; }
+    sim::Flash& flash() { return converter_.flash(); }
+    sim::Loader& loader() { return converter_.loader(); }
+    std::vector<uint8_t> preserved_value() const { return converter_.preserved_value(); }
+    std::vector<uint8_t> flash_bytes(uint32_t address, uint32_t count);
+    // The version the normal-mode face reports (command 218); 0xFFFF when it does not answer.
+    uint16_t reported_version();
 
 private:
-    sim::Flash flash_;
-    sim::Loader loader_{flash_};
-    std::vector<uint8_t> preserved_;
-    bool update_mode_ = true;
-    bool plugged_ = true;
+    sim::Converter converter_;
 };
 
 // One transfer as the tool made it.
