@@ -14,11 +14,13 @@ public:
     void Seek(size_t pos) { m_ok = m_ok && pos <= m_data.size(), m_pos = pos; }
     void Align4() { Seek((m_pos + 3) & ~static_cast<size_t>(3)); }
     uint8_t U8() {
-        if (!Need(1)) return 0;
+        if (!Need(1))
+            return 0;
         return m_data[m_pos++];
     }
     uint16_t U16() {
-        if (!Need(2)) return 0;
+        if (!Need(2))
+            return 0;
         const uint16_t v = static_cast<uint16_t>(m_data[m_pos] | (m_data[m_pos + 1] << 8));
         m_pos += 2;
         return v;
@@ -29,12 +31,14 @@ public:
     }
     std::u16string Sz() {
         std::u16string s;
-        for (uint16_t c = U16(); m_ok && c != 0; c = U16()) s.push_back(static_cast<char16_t>(c));
+        for (uint16_t c = U16(); m_ok && c != 0; c = U16())
+            s.push_back(static_cast<char16_t>(c));
         return s;
     }
     // A name or ordinal: 0xFFFF then the ordinal, or a zero-terminated string.
     std::string SzOrOrd(bool lower = false) {
-        if (!Need(2)) return {};
+        if (!Need(2))
+            return {};
         if (m_data[m_pos] == 0xFF && m_data[m_pos + 1] == 0xFF) {
             U16();
             return "#" + std::to_string(U16());
@@ -42,7 +46,8 @@ public:
         std::u16string s = Sz();
         if (lower) {
             for (char16_t& c : s) {
-                if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c - u'A' + u'a');
+                if (c >= u'A' && c <= u'Z')
+                    c = static_cast<char16_t>(c - u'A' + u'a');
             }
         }
         return Utf8(s);
@@ -65,7 +70,8 @@ private:
 
 Bytes ReadWholeFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
-    if (!in) return {};
+    if (!in)
+        return {};
     return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
@@ -107,7 +113,8 @@ bool ParseRes(const Bytes& file, std::vector<ResEntry>& entries) {
         c.U32();  // data version
         c.U16();  // memory flags
         const uint16_t language = c.U16();
-        if (!c.ok() || headerSize < 32 || start + headerSize + dataSize > file.size()) return false;
+        if (!c.ok() || headerSize < 32 || start + headerSize + dataSize > file.size())
+            return false;
         const size_t data = start + headerSize;
         if (dataSize != 0 && type.size() > 1 && type[0] == '#' && name.size() > 1 && name[0] == '#') {
             ResEntry e;
@@ -125,7 +132,8 @@ bool ParseRes(const Bytes& file, std::vector<ResEntry>& entries) {
 
 const ResEntry* FindRes(const std::vector<ResEntry>& entries, uint16_t type, uint16_t name, uint16_t language) {
     for (const ResEntry& e : entries) {
-        if (e.type == type && e.name == name && e.language == language) return &e;
+        if (e.type == type && e.name == name && e.language == language)
+            return &e;
     }
     return nullptr;
 }
@@ -148,8 +156,10 @@ bool ParseDialog(const Bytes& data, Dialog& d) {
     d.y = static_cast<int16_t>(c.U16());
     d.cx = static_cast<int16_t>(c.U16());
     d.cy = static_cast<int16_t>(c.U16());
-    if (c.SzOrOrd() != "") return false;  // no menu
-    if (c.SzOrOrd() != "") return false;  // the standard dialog class
+    if (c.SzOrOrd() != "")
+        return false;  // no menu
+    if (c.SzOrOrd() != "")
+        return false;  // the standard dialog class
     d.title = Utf8(c.Sz());
     if (d.style & 0x40) {  // DS_SETFONT
         d.pointSize = c.U16();
@@ -184,7 +194,8 @@ bool ParseDialog(const Bytes& data, Dialog& d) {
         // The dialog manager treats the predefined class names like their ordinals.
         static const char* const kPredefined[] = {"button", "edit", "static", "listbox", "scrollbar", "combobox"};
         for (int k = 0; k < 6; ++k) {
-            if (item.cls == kPredefined[k]) item.cls = "#" + std::to_string(0x80 + k);
+            if (item.cls == kPredefined[k])
+                item.cls = "#" + std::to_string(0x80 + k);
         }
         item.text = c.SzOrOrd();
         const uint16_t extra = c.U16();
@@ -199,8 +210,10 @@ bool ParseStringBlock(const Bytes& data, uint16_t blockName, std::vector<std::pa
     for (uint16_t i = 0; i < 16 && c.ok(); ++i) {
         const uint16_t length = c.U16();
         std::u16string s;
-        for (uint16_t k = 0; k < length && c.ok(); ++k) s.push_back(static_cast<char16_t>(c.U16()));
-        if (length != 0) out.emplace_back(static_cast<uint16_t>((blockName - 1) * 16 + i), Utf8(s));
+        for (uint16_t k = 0; k < length && c.ok(); ++k)
+            s.push_back(static_cast<char16_t>(c.U16()));
+        if (length != 0)
+            out.emplace_back(static_cast<uint16_t>((blockName - 1) * 16 + i), Utf8(s));
     }
     return c.ok();
 }
@@ -214,14 +227,16 @@ bool ParseAccelerators(const Bytes& data, std::vector<Accelerator>& out) {
         a.command = c.U16();
         c.U16();
         out.push_back(a);
-        if (a.flags & 0x80) break;  // end of table
+        if (a.flags & 0x80)
+            break;  // end of table
     }
     return c.ok() && !out.empty() && (out.back().flags & 0x80) && c.pos() == data.size();
 }
 
 bool ParseIconGroup(const Bytes& data, std::vector<IconGroupEntry>& out) {
     Cursor c(data);
-    if (c.U16() != 0 || c.U16() != 1) return false;
+    if (c.U16() != 0 || c.U16() != 1)
+        return false;
     const uint16_t count = c.U16();
     for (uint16_t i = 0; i < count && c.ok(); ++i) {
         IconGroupEntry e;

@@ -30,9 +30,9 @@ struct DialogItem {
     uint32_t style;
     uint32_t exStyle;
     int16_t x, y, cx, cy;
-    int32_t id;           // -1 for 0xFFFF (plain template) and 0xFFFFFFFF (extended template)
-    std::string cls;      // "#128" for class 0x80 or "button", and so on; else the lower-case name
-    std::string text;     // "#128" for an ordinal text
+    int32_t id;        // -1 for 0xFFFF (plain template) and 0xFFFFFFFF (extended template)
+    std::string cls;   // "#128" for class 0x80 or "button", and so on; else the lower-case name
+    std::string text;  // "#128" for an ordinal text
 };
 
 struct Dialog {

@@ -14,11 +14,10 @@ namespace {
 
 constexpr uint16_t kEnglish = 0x0409;   // 1033
 constexpr uint16_t kJapanese = 0x0411;  // 1041
-constexpr uint16_t kRtIcon = 3, kRtDialog = 5, kRtString = 6, kRtAccelerator = 9, kRtGroupIcon = 14,
-                   kRtManifest = 24;
+constexpr uint16_t kRtIcon = 3, kRtDialog = 5, kRtString = 6, kRtAccelerator = 9, kRtGroupIcon = 14, kRtManifest = 24;
 
-constexpr uint32_t WS_CHILD = 0x40000000, WS_VISIBLE = 0x10000000, WS_DISABLED = 0x08000000,
-                   WS_BORDER = 0x00800000, WS_TABSTOP = 0x00010000, WS_GROUP = 0x00020000;
+constexpr uint32_t WS_CHILD = 0x40000000, WS_VISIBLE = 0x10000000, WS_DISABLED = 0x08000000, WS_BORDER = 0x00800000,
+                   WS_TABSTOP = 0x00010000, WS_GROUP = 0x00020000;
 constexpr uint32_t SS_CENTER = 0x1, SS_ICON = 0x3, SS_NOPREFIX = 0x80, SS_SUNKEN = 0x1000;
 constexpr uint32_t BS_DEFPUSHBUTTON = 0x1, BS_AUTOCHECKBOX = 0x3;
 constexpr uint32_t ES_AUTOHSCROLL = 0x80, ES_READONLY = 0x800;
@@ -42,7 +41,8 @@ std::vector<std::pair<std::string, long>> HeaderDefines() {
     const std::regex line(R"(^#define\s+(ID\w+)\s+\(?(-?(?:0x[0-9A-Fa-f]+|\d+))\)?\s*$)");
     for (std::string text; std::getline(in, text);) {
         std::smatch m;
-        if (std::regex_match(text, m, line)) defines.emplace_back(m[1], std::stol(m[2], nullptr, 0));
+        if (std::regex_match(text, m, line))
+            defines.emplace_back(m[1], std::stol(m[2], nullptr, 0));
     }
     return defines;
 }
@@ -58,12 +58,15 @@ TEST(ResourceHeader, NamesAndNumbersAreUniqueAndAsSpecified) {
             continue;
         }
         std::string group = name.substr(0, name.find('_'));
-        if (group == "ID" || group == "IDM") group = "command";
+        if (group == "ID" || group == "IDM")
+            group = "command";
         EXPECT_TRUE(byGroup[group].insert(value).second) << name << " repeats the number " << value;
     }
     std::set<long> strings, controls;
-    for (long id = 101; id <= 125; ++id) strings.insert(id);
-    for (long id = 1000; id <= 1007; ++id) controls.insert(id);
+    for (long id = 101; id <= 125; ++id)
+        strings.insert(id);
+    for (long id = 1000; id <= 1007; ++id)
+        controls.insert(id);
     EXPECT_EQ(byGroup["IDS"], strings);
     EXPECT_EQ(byGroup["IDC"], controls);
     EXPECT_EQ(byGroup["IDD"], (std::set<long>{100, 102}));
@@ -86,9 +89,11 @@ TEST(ResourceScripts, LanguageScriptsAreCompleteAndUtf8) {
         EXPECT_NE(text.find("#pragma code_page(65001)"), std::string::npos);
         EXPECT_NE(text.find(s.language), std::string::npos);
         for (const auto& [name, value] : HeaderDefines()) {
-            if (name.rfind("IDS_", 0) != 0 && name.rfind("IDD_", 0) != 0) continue;
+            if (name.rfind("IDS_", 0) != 0 && name.rfind("IDD_", 0) != 0)
+                continue;
             const std::regex use("\\b" + name + "\\b");
-            const auto count = std::distance(std::sregex_iterator(text.begin(), text.end(), use), std::sregex_iterator());
+            const auto count =
+                std::distance(std::sregex_iterator(text.begin(), text.end(), use), std::sregex_iterator());
             EXPECT_EQ(count, 1) << name;
         }
     }
@@ -116,10 +121,12 @@ protected:
     std::map<uint16_t, std::string> Strings(uint16_t language) {
         std::map<uint16_t, std::string> strings;
         for (const ResEntry& e : m_entries) {
-            if (e.type != kRtString || e.language != language) continue;
+            if (e.type != kRtString || e.language != language)
+                continue;
             std::vector<std::pair<uint16_t, std::string>> block;
             EXPECT_TRUE(ParseStringBlock(e.data, e.name, block));
-            for (auto& [id, text] : block) strings[id] = text;
+            for (auto& [id, text] : block)
+                strings[id] = text;
         }
         return strings;
     }
@@ -137,19 +144,24 @@ struct ControlRow {
 
 const ControlRow kMainControls[] = {
     {-1, "#130", 108, 43, 32, 8, WS_CHILD | WS_VISIBLE | SS_CENTER, WS_CHILD | WS_VISIBLE, "old Ver.", u8"旧ﾊﾞｰｼﾞｮﾝ"},
-    {1005, "#130", 111, 53, 24, 8, WS_CHILD | WS_VISIBLE | SS_SUNKEN | SS_CENTER, WS_CHILD | WS_VISIBLE | SS_SUNKEN | SS_CENTER, "", ""},
-    {1004, "#128", 7, 7, 50, 14, WS_CHILD | WS_VISIBLE | WS_TABSTOP, WS_CHILD | WS_VISIBLE | WS_TABSTOP, "[1] Reference", u8"①ﾌｧｲﾙ参照"},
+    {1005, "#130", 111, 53, 24, 8, WS_CHILD | WS_VISIBLE | SS_SUNKEN | SS_CENTER,
+     WS_CHILD | WS_VISIBLE | SS_SUNKEN | SS_CENTER, "", ""},
+    {1004, "#128", 7, 7, 50, 14, WS_CHILD | WS_VISIBLE | WS_TABSTOP, WS_CHILD | WS_VISIBLE | WS_TABSTOP,
+     "[1] Reference", u8"①ﾌｧｲﾙ参照"},
     {1003, "#129", 60, 7, 120, 14, WS_CHILD | WS_VISIBLE | WS_BORDER | WS_TABSTOP | ES_READONLY | ES_AUTOHSCROLL,
      WS_CHILD | WS_VISIBLE | WS_BORDER | WS_TABSTOP | ES_READONLY | ES_AUTOHSCROLL, "", ""},
     {1000, "#128", 7, 27, 50, 14, WS_CHILD | WS_VISIBLE | WS_DISABLED | WS_TABSTOP,
      WS_CHILD | WS_VISIBLE | WS_DISABLED | WS_TABSTOP, "[2] Write", u8"②ﾌｧｰﾑ書換"},
     {1001, "msctls_progress32", 60, 27, 120, 14, WS_CHILD | WS_VISIBLE | WS_BORDER | PBS_SMOOTH,
      WS_CHILD | WS_VISIBLE | WS_BORDER | PBS_SMOOTH, "Progress1", "Progress1"},
-    {2, "#128", 7, 47, 50, 14, WS_CHILD | WS_VISIBLE | WS_TABSTOP, WS_CHILD | WS_VISIBLE | WS_TABSTOP, "[3] Exit", u8"③終了"},
+    {2, "#128", 7, 47, 50, 14, WS_CHILD | WS_VISIBLE | WS_TABSTOP, WS_CHILD | WS_VISIBLE | WS_TABSTOP, "[3] Exit",
+     u8"③終了"},
     {1002, "#128", 130, 7, 50, 14, WS_CHILD | WS_TABSTOP, WS_CHILD | WS_TABSTOP, "??????", u8"ﾓｰﾄﾞ変更"},
-    {1, "#128", 130, 7, 50, 14, WS_CHILD | WS_TABSTOP | BS_DEFPUSHBUTTON, WS_CHILD | WS_TABSTOP | BS_DEFPUSHBUTTON, "OK", "OK"},
+    {1, "#128", 130, 7, 50, 14, WS_CHILD | WS_TABSTOP | BS_DEFPUSHBUTTON, WS_CHILD | WS_TABSTOP | BS_DEFPUSHBUTTON,
+     "OK", "OK"},
     {-1, "#130", 148, 43, 32, 8, WS_CHILD | WS_VISIBLE | SS_CENTER, WS_CHILD | WS_VISIBLE, "new Ver.", u8"新ﾊﾞｰｼﾞｮﾝ"},
-    {1006, "#130", 151, 53, 24, 8, WS_CHILD | WS_VISIBLE | SS_SUNKEN | SS_CENTER, WS_CHILD | WS_VISIBLE | SS_SUNKEN | SS_CENTER, "", ""},
+    {1006, "#130", 151, 53, 24, 8, WS_CHILD | WS_VISIBLE | SS_SUNKEN | SS_CENTER,
+     WS_CHILD | WS_VISIBLE | SS_SUNKEN | SS_CENTER, "", ""},
     {-1, "#130", 139, 53, 8, 8, WS_CHILD | WS_VISIBLE, WS_CHILD | WS_VISIBLE, "->", u8"→"},
     {1007, "#128", 60, 52, 46, 9, WS_CHILD | WS_TABSTOP | BS_AUTOCHECKBOX, WS_CHILD | WS_TABSTOP | BS_AUTOCHECKBOX,
      "B40M->B40", u8"B40M→B40"},
@@ -240,11 +252,13 @@ TEST_F(CompiledResources, StringsExistInBothLanguages) {
         ASSERT_EQ(strings.size(), 25u);
         EXPECT_EQ(strings.begin()->first, 101);
         EXPECT_EQ(strings.rbegin()->first, 125);
-        for (const auto& [id, text] : strings) EXPECT_FALSE(text.empty()) << id;
+        for (const auto& [id, text] : strings)
+            EXPECT_FALSE(text.empty()) << id;
     }
     // English texts are plain ASCII; no Japanese text is left in English.
     for (const auto& [id, text] : Strings(kEnglish)) {
-        for (unsigned char ch : text) EXPECT_LT(ch, 0x80) << id;
+        for (unsigned char ch : text)
+            EXPECT_LT(ch, 0x80) << id;
     }
 }
 
@@ -257,20 +271,23 @@ struct StringRow {
 // The tricky ones: line feeds, format fields, half-width katakana, the texts that look like slips
 // (NKV-BRG40 without M, the unclosed parenthesis, 122 in English equal to 110).
 const StringRow kSampleStrings[] = {
-    {101, "&About Brg40mFup...",
-     u8"Brg40mFup のﾊﾞｰｼﾞｮﾝ情報(&A)..."},
-    {102, "Get version information",
-     u8"ﾊﾞｰｼﾞｮﾝ情報の取得"},
-    {110, "Firmware updated",
-     u8"ﾌｧｰﾑｳｪｱ更新"},
-    {111, "Fail to get version information.\n\nNKV-BRG40M may not be connected or the utility was finished while updating firmware.\n\nIf NKV-BRG40M is connected, firmware update can be continued.\n(If NKV-BRG40M is not connected, connect the NKV-BRG40 and then click OK button.)",
-     u8"ﾌｧｰﾑｳｪｱﾊﾞｰｼﾞｮﾝが取得できませんでした。\n\nNKV-BRG40Mが接続されていないか、\n前回ﾌｧｰﾑｳｪｱの更新途中でｱﾌﾟﾘｹｰｼｮﾝを終了した可能性があります。\n\nNKV-BRG40Mが接続されている場合はこのままﾌｧｰﾑｳｪｱの更新を続行しても問題はありません。\n(NKV-BRG40Mが接続されていない場合は接続してからOKﾎﾞﾀﾝを押してください。"},
+    {101, "&About Brg40mFup...", u8"Brg40mFup のﾊﾞｰｼﾞｮﾝ情報(&A)..."},
+    {102, "Get version information", u8"ﾊﾞｰｼﾞｮﾝ情報の取得"},
+    {110, "Firmware updated", u8"ﾌｧｰﾑｳｪｱ更新"},
+    {111,
+     "Fail to get version information.\n\nNKV-BRG40M may not be connected or the utility was finished while updating "
+     "firmware.\n\nIf NKV-BRG40M is connected, firmware update can be continued.\n(If NKV-BRG40M is not connected, "
+     "connect the NKV-BRG40 and then click OK button.)",
+     u8"ﾌｧｰﾑｳｪｱﾊﾞｰｼﾞｮﾝが取得できませんでした。\n\nNKV-"
+     u8"BRG40Mが接続されていないか、\n前回ﾌｧｰﾑｳｪｱの更新途中でｱﾌﾟﾘｹｰｼｮﾝを終了した可能性があります。\n\nNKV-"
+     u8"BRG40Mが接続されている場合はこのままﾌｧｰﾑｳｪｱの更新を続行しても問題はありません。\n(NKV-"
+     u8"BRG40Mが接続されていない場合は接続してからOKﾎﾞﾀﾝを押してください。"},
     {114, "Selected firmware version is %X.%02X.\nSame or an older version of firmware is selected.\nDo you continue?",
-     u8"書き込もうとしているﾌｧｰﾑｳｪｱのﾊﾞｰｼﾞｮﾝは%X.%02Xです。\n現在のﾌｧｰﾑｳｪｱﾊﾞｰｼﾞｮﾝと同じか古いものが選択されています。\nﾌｧｰﾑｳｪｱの書き換えを行いますか?"},
+     u8"書き込もうとしているﾌｧｰﾑｳｪｱのﾊﾞｰｼﾞｮﾝは%X.%"
+     u8"02Xです。\n現在のﾌｧｰﾑｳｪｱﾊﾞｰｼﾞｮﾝと同じか古いものが選択されています。\nﾌｧｰﾑｳｪｱの書き換えを行いますか?"},
     {115, "Checksum is not matched.\nRetry to select firmware data for NKV-BRG40M.\nUpdate process will be stopped.",
      u8"ﾁｪｯｸｻﾑが一致しません。\n再度NKV-BRG40用のﾌｧｰﾑｳｪｱﾃﾞｰﾀを参照してください。\nﾌｧｰﾑｳｪｱの書き換えを中断します。"},
-    {122, "Firmware updated",
-     u8"ﾌｧｰﾑｳｪｱ書き換え"},
+    {122, "Firmware updated", u8"ﾌｧｰﾑｳｪｱ書き換え"},
 };
 
 TEST_F(CompiledResources, SampleStringsCharacterForCharacter) {
@@ -288,7 +305,8 @@ TEST_F(CompiledResources, SampleStringsCharacterForCharacter) {
 TEST_F(CompiledResources, AcceleratorIsCtrlShiftAltF10ForCommand32771) {
     int tables = 0;
     for (const ResEntry& e : m_entries) {
-        if (e.type != kRtAccelerator) continue;
+        if (e.type != kRtAccelerator)
+            continue;
         ++tables;
         EXPECT_EQ(e.name, 131);
         std::vector<Accelerator> entries;
@@ -305,7 +323,8 @@ TEST_F(CompiledResources, IconGroupHoldsThreeImagesOf24Bits) {
     const ResEntry* group = nullptr;
     int groups = 0;
     for (const ResEntry& e : m_entries) {
-        if (e.type == kRtGroupIcon) ++groups, group = &e;
+        if (e.type == kRtGroupIcon)
+            ++groups, group = &e;
     }
     ASSERT_EQ(groups, 1);
     EXPECT_EQ(group->name, 128);
@@ -329,7 +348,8 @@ TEST_F(CompiledResources, IconGroupHoldsThreeImagesOf24Bits) {
 TEST_F(CompiledResources, ManifestAsksForAdministratorAndNothingElse) {
     int manifests = 0;
     for (const ResEntry& e : m_entries) {
-        if (e.type != kRtManifest) continue;
+        if (e.type != kRtManifest)
+            continue;
         ++manifests;
         EXPECT_EQ(e.name, 1);
         const std::string text(e.data.begin(), e.data.end());
@@ -367,10 +387,10 @@ TEST(IconFile, ThreeImagesOf16To48PixelsAt24Bits) {
         const uint32_t offset = u32(entry + 12);
         ASSERT_EQ(offset, end);  // images follow each other without gaps
         ASSERT_LE(static_cast<size_t>(offset) + bytes, ico.size());
-        EXPECT_EQ(u32(offset), 40u);                // BITMAPINFOHEADER
-        EXPECT_EQ(u32(offset + 4), sizes[i]);       // width
-        EXPECT_EQ(u32(offset + 8), 2 * sizes[i]);   // colour bits and mask
-        EXPECT_EQ(u16(offset + 14), 24u);           // biBitCount
+        EXPECT_EQ(u32(offset), 40u);               // BITMAPINFOHEADER
+        EXPECT_EQ(u32(offset + 4), sizes[i]);      // width
+        EXPECT_EQ(u32(offset + 8), 2 * sizes[i]);  // colour bits and mask
+        EXPECT_EQ(u16(offset + 14), 24u);          // biBitCount
         const uint32_t rowBytes = (sizes[i] * 3 + 3) / 4 * 4;
         const uint32_t maskBytes = (sizes[i] + 31) / 32 * 4;
         EXPECT_EQ(bytes, 40 + (rowBytes + maskBytes) * sizes[i]);

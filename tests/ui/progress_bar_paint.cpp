@@ -19,7 +19,8 @@ int g_failed = 0;
 
 void Check(const char* what, bool ok) {
     std::printf("%s %s\n", ok ? "PASS" : "FAIL", what);
-    if (!ok) ++g_failed;
+    if (!ok)
+        ++g_failed;
 }
 
 // The control's client area as painted, read back into our own 32-bit bitmap.
@@ -66,9 +67,9 @@ int main() {
     InitCommonControlsEx(&classes);
     HWND parent = CreateWindowExA(0, "STATIC", "paint", WS_POPUP | WS_VISIBLE, 0, 0, 300, 80, nullptr, nullptr,
                                   GetModuleHandleA(nullptr), nullptr);
-    HWND control = CreateWindowExA(0, PROGRESS_CLASSA, "Progress1", WS_CHILD | WS_VISIBLE | WS_BORDER | PBS_SMOOTH,
-                                   10, 10, kClientWidth + 2, kClientHeight + 2, parent, nullptr,
-                                   GetModuleHandleA(nullptr), nullptr);
+    HWND control =
+        CreateWindowExA(0, PROGRESS_CLASSA, "Progress1", WS_CHILD | WS_VISIBLE | WS_BORDER | PBS_SMOOTH, 10, 10,
+                        kClientWidth + 2, kClientHeight + 2, parent, nullptr, GetModuleHandleA(nullptr), nullptr);
     // A big bold font without smoothing, so that the text pixels are plain and reach x = 90.
     HFONT font = CreateFontA(-18, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
                              CLIP_DEFAULT_PRECIS, NONANTIALIASED_QUALITY, DEFAULT_PITCH, "Tahoma");
@@ -92,8 +93,10 @@ int main() {
     const COLORREF face = GetSysColor(COLOR_BTNFACE);
 
     bool frame = true;
-    for (int x = 0; x < kClientWidth; ++x) frame = frame && p.pixel[0][x] == face && p.pixel[21][x] == face;
-    for (int y = 0; y < kClientHeight; ++y) frame = frame && p.pixel[y][0] == face && p.pixel[y][181] == face;
+    for (int x = 0; x < kClientWidth; ++x)
+        frame = frame && p.pixel[0][x] == face && p.pixel[21][x] == face;
+    for (int y = 0; y < kClientHeight; ++y)
+        frame = frame && p.pixel[y][0] == face && p.pixel[y][181] == face;
     Check("one-pixel frame in the button face", frame);
 
     Check("band 1 is 1E 84 08", BandColor(p, 1) == RGB(0x1E, 0x84, 0x08));
@@ -107,14 +110,20 @@ int main() {
         for (int x = 1; x <= 180; ++x) {
             const COLORREF c = p.pixel[y][x];
             if (x < 90) {
-                if (c == kTextOnBar) ++onBarLeft;
-                else if (c != BandColor(p, y)) ++wrong;
+                if (c == kTextOnBar)
+                    ++onBarLeft;
+                else if (c != BandColor(p, y))
+                    ++wrong;
             } else if (x == 90) {
-                if (c == kText) ++textRight;
-                else if (c != BandColor(p, y)) ++wrong;
+                if (c == kText)
+                    ++textRight;
+                else if (c != BandColor(p, y))
+                    ++wrong;
             } else {
-                if (c == kText) ++textRight;
-                else if (c != face) ++wrong;
+                if (c == kText)
+                    ++textRight;
+                else if (c != face)
+                    ++wrong;
             }
         }
     }
@@ -135,8 +144,10 @@ int main() {
     int barPixels = 0, textPixels = 0;
     for (int y = 1; y <= 20; ++y) {
         for (int x = 0; x < kClientWidth; ++x) {
-            if (p.pixel[y][x] == kText) ++textPixels;
-            else if (p.pixel[y][x] != face) ++barPixels;
+            if (p.pixel[y][x] == kText)
+                ++textPixels;
+            else if (p.pixel[y][x] != face)
+                ++barPixels;
         }
     }
     Check("position 0: no bar, text entirely in the other colour", barPixels == 0 && textPixels > 0);
@@ -145,7 +156,8 @@ int main() {
     Capture(control, p);
     int faceInside = 0, lastColumnOnBar = 0;
     for (int y = 1; y <= 20; ++y) {
-        for (int x = 1; x <= 180; ++x) faceInside += p.pixel[y][x] == face;
+        for (int x = 1; x <= 180; ++x)
+            faceInside += p.pixel[y][x] == face;
         lastColumnOnBar += p.pixel[y][180] == kTextOnBar;
     }
     Check("position 100: the bands cover the whole inner rectangle", faceInside == 0);
@@ -157,7 +169,8 @@ int main() {
     Capture(control, p);
     bool solid = true;
     for (int y = 1; y <= 20; ++y) {
-        for (int x = 1; x <= 180; ++x) solid = solid && p.pixel[y][x] == (x < 90 ? kBar : face);
+        for (int x = 1; x <= 180; ++x)
+            solid = solid && p.pixel[y][x] == (x < 90 ? kBar : face);
     }
     Check("step 0: a solid bar exactly over the fill rectangle, empty text draws nothing", solid);
 

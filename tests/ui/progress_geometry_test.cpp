@@ -6,9 +6,15 @@
 
 namespace {
 
-uint32_t Red(uint32_t c) { return c & 0xFF; }
-uint32_t Green(uint32_t c) { return (c >> 8) & 0xFF; }
-uint32_t Blue(uint32_t c) { return (c >> 16) & 0xFF; }
+uint32_t Red(uint32_t c) {
+    return c & 0xFF;
+}
+uint32_t Green(uint32_t c) {
+    return (c >> 8) & 0xFF;
+}
+uint32_t Blue(uint32_t c) {
+    return (c >> 16) & 0xFF;
+}
 
 TEST(ProgressGeometry, InnerRectIsClientShrunkByOnePixel) {
     const BarRect inner = BarInnerRect({0, 0, 182, 22});
@@ -35,18 +41,18 @@ TEST_P(FilledWidth, FillAndRestMeetAtFilledWidth) {
     EXPECT_EQ(BarRestRect(inner, w), (BarRect{c.filled, 1, inner.right, 21}));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Positions, FilledWidth,
-    ::testing::Values(FillCase{"HalfOf182PixelClient", 182, 50, 0, 100, 90},
-                      FillCase{"Empty", 182, 0, 0, 100, 0},
-                      FillCase{"Full", 182, 100, 0, 100, 180},
-                      FillCase{"OneStepTruncates", 182, 1, 0, 100, 1},        // 180/100 = 1.8
-                      FillCase{"ThirdTruncates", 182, 33, 0, 100, 59},        // 5940/100 = 59.4
-                      FillCase{"OffsetRange", 102, 15, 10, 20, 50},            // (15-10)*100/10
-                      FillCase{"LargeRangeNoOverflow", 182, 2000000000, 0, 2100000000, 171},
-                      FillCase{"EmptyRangeFillsNothing", 182, 5, 7, 7, 0},
-                      FillCase{"InvertedRangeFillsNothing", 182, 5, 100, 0, 0}),
-    [](const ::testing::TestParamInfo<FillCase>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Positions,
+                         FilledWidth,
+                         ::testing::Values(FillCase{"HalfOf182PixelClient", 182, 50, 0, 100, 90},
+                                           FillCase{"Empty", 182, 0, 0, 100, 0},
+                                           FillCase{"Full", 182, 100, 0, 100, 180},
+                                           FillCase{"OneStepTruncates", 182, 1, 0, 100, 1},  // 180/100 = 1.8
+                                           FillCase{"ThirdTruncates", 182, 33, 0, 100, 59},  // 5940/100 = 59.4
+                                           FillCase{"OffsetRange", 102, 15, 10, 20, 50},     // (15-10)*100/10
+                                           FillCase{"LargeRangeNoOverflow", 182, 2000000000, 0, 2100000000, 171},
+                                           FillCase{"EmptyRangeFillsNothing", 182, 5, 7, 7, 0},
+                                           FillCase{"InvertedRangeFillsNothing", 182, 5, 100, 0, 0}),
+                         [](const ::testing::TestParamInfo<FillCase>& info) { return std::string(info.param.name); });
 
 TEST(ProgressGeometry, ZeroPositionFillIsEmptyAndItsRegionHoldsNoPixel) {
     const BarRect inner = BarInnerRect({0, 0, 182, 22});
@@ -74,11 +80,9 @@ TEST(ProgressBands, ColoursOfTheWriteBar) {
     const std::vector<BarBand> bands = BarBands(fill, 0x0033CC66, 8, 1);
     ASSERT_EQ(bands.size(), 20u);
     const BandCase cases[] = {
-        {1, 0x1E, 0x84, 0x08},   // blue stops at 0, then rises by 8
-        {2, 0x26, 0x8C, 0x10},
-        {10, 0x66, 0xCC, 0x50},  // back at the bar colour where nothing stopped at 0
-        {11, 0x6E, 0xD4, 0x58},
-        {17, 0x9E, 0xFF, 0x88},  // green stops at 255
+        {1, 0x1E, 0x84, 0x08},                           // blue stops at 0, then rises by 8
+        {2, 0x26, 0x8C, 0x10},  {10, 0x66, 0xCC, 0x50},  // back at the bar colour where nothing stopped at 0
+        {11, 0x6E, 0xD4, 0x58}, {17, 0x9E, 0xFF, 0x88},  // green stops at 255
         {20, 0xB6, 0xFF, 0xA0},
     };
     for (const BandCase& c : cases) {

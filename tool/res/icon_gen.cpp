@@ -17,7 +17,8 @@ constexpr int kSamples = 4;  // per axis, for smooth edges inside the tile
 // Rounded square of the tile in unit coordinates.
 bool InTile(double x, double y) {
     const double lo = 0.03, hi = 0.97, radius = 0.18;
-    if (x < lo || x > hi || y < lo || y > hi) return false;
+    if (x < lo || x > hi || y < lo || y > hi)
+        return false;
     const double cx = x < lo + radius ? lo + radius : (x > hi - radius ? hi - radius : x);
     const double cy = y < lo + radius ? lo + radius : (y > hi - radius ? hi - radius : y);
     const double dx = x - cx, dy = y - cy;
@@ -25,8 +26,10 @@ bool InTile(double x, double y) {
 }
 
 bool InArrow(double x, double y) {
-    if (x >= 0.40 && x <= 0.60 && y >= 0.40 && y <= 0.68) return true;  // shaft
-    if (y < 0.12 || y > 0.44) return false;                            // head: apex (0.5, 0.12)
+    if (x >= 0.40 && x <= 0.60 && y >= 0.40 && y <= 0.68)
+        return true;  // shaft
+    if (y < 0.12 || y > 0.44)
+        return false;  // head: apex (0.5, 0.12)
     const double half = (y - 0.12) / (0.44 - 0.12) * 0.30;
     return x >= 0.5 - half && x <= 0.5 + half;
 }
@@ -34,15 +37,18 @@ bool InArrow(double x, double y) {
 // Colour of one sample; the tile's own shading when nothing lies on it.
 Rgb Sample(double x, double y) {
     if (x >= 0.16 && x <= 0.84 && y >= 0.76 && y <= 0.88) {
-        if (x <= 0.62) return {0x66, 0xCC, 0x33};  // filled part of the bar
+        if (x <= 0.62)
+            return {0x66, 0xCC, 0x33};  // filled part of the bar
         return {0xE0, 0xE0, 0xE0};
     }
-    if (InArrow(x, y)) return {0xF5, 0xF5, 0xF5};
+    if (InArrow(x, y))
+        return {0xF5, 0xF5, 0xF5};
     return {40 - 20 * y, 100 - 50 * y, 190 - 80 * y};
 }
 
 void PutLe(std::vector<uint8_t>& out, uint32_t value, int bytes) {
-    for (int i = 0; i < bytes; ++i) out.push_back(static_cast<uint8_t>(value >> (8 * i)));
+    for (int i = 0; i < bytes; ++i)
+        out.push_back(static_cast<uint8_t>(value >> (8 * i)));
 }
 
 // One icon image: BITMAPINFOHEADER, bottom-up BGR rows padded to 4 bytes, then the AND mask
@@ -61,7 +67,8 @@ std::vector<uint8_t> DrawImage(int size) {
                 for (int sx = 0; sx < kSamples; ++sx) {
                     const double x = (px + (sx + 0.5) / kSamples) / size;
                     const double y = (py + (sy + 0.5) / kSamples) / size;
-                    if (!InTile(x, y)) continue;
+                    if (!InTile(x, y))
+                        continue;
                     const Rgb c = Sample(x, y);
                     sum.r += c.r, sum.g += c.g, sum.b += c.b;
                     ++inside;
@@ -78,12 +85,12 @@ std::vector<uint8_t> DrawImage(int size) {
         }
     }
     std::vector<uint8_t> out;
-    PutLe(out, 40, 4);                // biSize
-    PutLe(out, size, 4);              // biWidth
-    PutLe(out, 2 * size, 4);          // biHeight: colour bits and mask together
-    PutLe(out, 1, 2);                 // biPlanes
-    PutLe(out, 24, 2);                // biBitCount
-    PutLe(out, 0, 4);                 // biCompression BI_RGB
+    PutLe(out, 40, 4);                                                  // biSize
+    PutLe(out, size, 4);                                                // biWidth
+    PutLe(out, 2 * size, 4);                                            // biHeight: colour bits and mask together
+    PutLe(out, 1, 2);                                                   // biPlanes
+    PutLe(out, 24, 2);                                                  // biBitCount
+    PutLe(out, 0, 4);                                                   // biCompression BI_RGB
     PutLe(out, static_cast<uint32_t>(pixels.size() + mask.size()), 4);  // biSizeImage
     PutLe(out, 0, 4);
     PutLe(out, 0, 4);
@@ -103,7 +110,8 @@ int main(int argc, char** argv) {
     }
     constexpr int kCount = sizeof(kSizes) / sizeof(kSizes[0]);
     std::vector<std::vector<uint8_t>> images;
-    for (int size : kSizes) images.push_back(DrawImage(size));
+    for (int size : kSizes)
+        images.push_back(DrawImage(size));
 
     std::vector<uint8_t> file;
     PutLe(file, 0, 2);       // reserved
@@ -121,7 +129,8 @@ int main(int argc, char** argv) {
         PutLe(file, offset, 4);
         offset += static_cast<uint32_t>(images[i].size());
     }
-    for (const auto& image : images) file.insert(file.end(), image.begin(), image.end());
+    for (const auto& image : images)
+        file.insert(file.end(), image.begin(), image.end());
 
     std::FILE* f = std::fopen(argv[1], "wb");
     if (!f) {

@@ -14,8 +14,8 @@ int32_t BarFilledWidth(int32_t position, int32_t low, int32_t high, int32_t widt
     }
     // 64-bit intermediate: the product of a 32-bit range and a width must not overflow.
     const int64_t filled = (static_cast<int64_t>(position) - low) * width / (static_cast<int64_t>(high) - low);
-    return static_cast<int32_t>(std::clamp<int64_t>(filled, std::numeric_limits<int32_t>::min(),
-                                                    std::numeric_limits<int32_t>::max()));
+    return static_cast<int32_t>(
+        std::clamp<int64_t>(filled, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
 }
 
 BarRect BarFillRect(const BarRect& inner, int32_t filled) {
@@ -52,9 +52,9 @@ std::vector<BarBand> BarBands(const BarRect& fill, uint32_t color, uint8_t step,
         green = std::min<int32_t>(255, green + step);
         blue = std::min<int32_t>(255, blue + step);
         // fill.right wide from fill.left: the bands reach one pixel past the fill's right edge.
-        bands.push_back({{fill.left, y, fill.left + fill.right, y + bandHeight},
-                         BarRgb(static_cast<uint32_t>(red), static_cast<uint32_t>(green),
-                                static_cast<uint32_t>(blue))});
+        bands.push_back(
+            {{fill.left, y, fill.left + fill.right, y + bandHeight},
+             BarRgb(static_cast<uint32_t>(red), static_cast<uint32_t>(green), static_cast<uint32_t>(blue))});
     }
     return bands;
 }
