@@ -2,30 +2,9 @@
 // heap allocations per command (counted by replacing the global operator new in this program).
 #include <benchmark/benchmark.h>
 
-#include <atomic>
-#include <cstdlib>
-#include <new>
-
+#include "allocation_count.h"
 #include "brg40firmup.h"
 #include "sim_os.h"
-
-namespace {
-std::atomic<size_t> g_allocations{0};
-}
-
-void* operator new(std::size_t size) {
-    g_allocations.fetch_add(1, std::memory_order_relaxed);
-    if (void* p = std::malloc(size != 0 ? size : 1)) {
-        return p;
-    }
-    throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept {
-    std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-    std::free(p);
-}
 
 namespace {
 
@@ -38,13 +17,13 @@ Brg40Handle open_converter(bool recording) {
 
 void report_allocations(benchmark::State& state, size_t before) {
     state.counters["allocs/cmd"] =
-        benchmark::Counter(static_cast<double>(g_allocations.load() - before), benchmark::Counter::kAvgIterations);
+        benchmark::Counter(static_cast<double>(allocation_count() - before), benchmark::Counter::kAvgIterations);
 }
 
 // The firmware version query: one 4-byte read, as the update tool does at start-up.
 void BM_GetFwVersion(benchmark::State& state) {
     Brg40Handle h = open_converter(state.range(0) != 0);
-    const size_t before = g_allocations.load();
+    const size_t before = allocation_count();
     for (auto _ : state) {
         unsigned char major, minor;
         benchmark::DoNotOptimize(brg40_get_fw_version(h, &major, &minor));
@@ -58,7 +37,7 @@ BENCHMARK(BM_GetFwVersion)->ArgName("transcript")->Arg(0)->Arg(1);
 void BM_EepromRead256(benchmark::State& state) {
     Brg40Handle h = open_converter(false);
     unsigned char buffer[256];
-    const size_t before = g_allocations.load();
+    const size_t before = allocation_count();
     for (auto _ : state) {
         benchmark::DoNotOptimize(brg40_eeprom_read(h, 256, buffer));
     }
@@ -80,7 +59,7 @@ void BM_ModelOnlyGetFwVersion(benchmark::State& state) {
     request.transfer_length = 4;
     request.timeout_s = 5;
     request.data = reply;
-    const size_t before = g_allocations.load();
+    const size_t before = allocation_count();
     for (auto _ : state) {
         benchmark::DoNotOptimize(converter.scsi(request));
     }
