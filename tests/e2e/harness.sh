@@ -3,13 +3,15 @@
 #   source "$BRG40_SOURCE_DIR/tests/e2e/harness.sh"
 #   e2e_begin my_suite                  # work folder $E2E_WORK, traps: all that follows is stopped on exit
 #   e2e_prefix                          # fresh WINEPREFIX (copy of a cached template) + `wineserver -p`
-#   e2e_prefix --japanese               # a fresh one in Japanese (ja_JP.UTF-8 for the Wine processes)
+#   e2e_prefix --japanese               # a fresh one in Japanese (ja_JP.UTF-8 for the Wine processes);
+#                                       # without it Wine runs in English (C.UTF-8)
 #   e2e_xvfb                            # Xvfb on a free display, DISPLAY exported (GUI suites only)
 #   e2e_sim_start                       # the simulator; BRG40_SIM_DIR / BRG40_SIM_PORT exported
 #   e2e_ctl attach 3 version=1.04       # a simulator command; prints the answer's details
 #   dir=$(e2e_stage app "$BRG40_WINDOWS_DIR/lib/Brg40Firmup_x64.dll" some.exe)   # files side by side
 #   e2e_wine run1 "$dir/some.exe" args  # Wine run; output in $E2E_WORK/run1.out and run1.err; returns its status
 #   e2e_wine_bg srv "$exe"; ...; e2e_wine_wait srv    # the same in the background
+#   e2e_wait_until 10 COMMAND...        # polls until the command succeeds (or the time is up)
 #   e2e_check "what is checked" COMMAND...            # PASS/FAIL line; counted
 #   e2e_expect_grep "what" FILE REGEX   /  e2e_expect_eq "what" ACTUAL EXPECTED
 #                                       # (Win64 programs end their lines with CR LF; e2e_expect_grep ignores the CR)
@@ -193,7 +195,11 @@ e2e_prefix() {
     e2e__copy_prefix "$E2E_TEMPLATE" "$E2E_PREFIX" || e2e_die "cannot copy the prefix template"
     rm -f "$E2E_PREFIX/.brg40-ready"
     export WINEPREFIX=$E2E_PREFIX
-    ((japanese)) && e2e__japanese_locale
+    if ((japanese)); then
+        e2e__japanese_locale
+    else
+        E2E_WINE_ENV=(LANG=C.UTF-8 LC_ALL=C.UTF-8)  # Wine's English (code page 1252), whatever the caller's locale
+    fi
     wineserver -p || e2e_die "wineserver did not start"
     if [[ -n $E2E_SIM_PID ]]; then
         e2e__sim_stop
@@ -320,6 +326,17 @@ e2e_wine_wait() {  # e2e_wine_wait NAME [SECONDS]: its exit status, 124 after th
     local status=$?
     unset "E2E_BG_PIDS[$name]"
     return $status
+}
+
+# e2e_wait_until SECONDS COMMAND...: polls the command every 0.1 s; its last status.
+e2e_wait_until() {
+    local limit=$1 i
+    shift
+    for ((i = 0; i < limit * 10; i++)); do
+        "$@" && return 0
+        sleep 0.1
+    done
+    "$@"
 }
 
 # --- checks -------------------------------------------------------------------------------------
