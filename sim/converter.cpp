@@ -22,15 +22,18 @@ constexpr uint32_t kLongTimeout = 10;
 struct Rule {
     uint8_t code;
     Direction direction;
-    uint8_t fixed_bytes;   // transfer length of a fixed-size command (also in CDB byte 8), or 0
-    bool variable;         // length in CDB bytes 7-8; the transfer is that length, 2 for a length of 1
+    uint8_t fixed_bytes;  // transfer length of a fixed-size command (also in CDB byte 8), or 0
+    bool variable;        // length in CDB bytes 7-8; the transfer is that length, 2 for a length of 1
     uint32_t timeout_s;
     uint16_t operand_bytes;  // bit i set: CDB byte i carries an operand (any value)
 };
 
-constexpr uint16_t B(int i) { return static_cast<uint16_t>(1u << i); }
+constexpr uint16_t B(int i) {
+    return static_cast<uint16_t>(1u << i);
+}
 constexpr uint16_t kLength = B(7) | B(8);
 
+// clang-format off
 const Rule kRules[] = {
     {218, Direction::In, 4, false, kShortTimeout, 0},
     {219, Direction::Out, 0, false, kShortTimeout, B(2)},
@@ -59,6 +62,7 @@ const Rule kRules[] = {
     {251, Direction::Out, 0, false, kLongTimeout, B(2) | B(4)},
     {254, Direction::Out, 0, false, kLongTimeout, 0},
 };
+// clang-format on
 
 const uint16_t kI2cSpeeds[] = {1000, 400, 100};
 const uint16_t kSpiSteps[] = {12000, 3000, 750, 500, 250, 100, 50, 30, 10, 3};
@@ -81,8 +85,12 @@ uint32_t transfer_for(uint16_t length) {
 }
 
 // "CDB EB 00 12 34 ... dir in len 2 timeout 5 data yes"
-std::string describe(const uint8_t* cdb, unsigned cdb_length, Direction direction, uint32_t length,
-                     uint32_t timeout_s, bool data) {
+std::string describe(const uint8_t* cdb,
+                     unsigned cdb_length,
+                     Direction direction,
+                     uint32_t length,
+                     uint32_t timeout_s,
+                     bool data) {
     std::string out = "CDB";
     char part[48];
     for (unsigned i = 0; i < cdb_length; ++i) {
@@ -217,21 +225,20 @@ ScsiReply Converter::scsi(const ScsiRequest& request) {
             data_required = expected_length != 0;
             data_forbidden = expected_length == 0;
         }
-        if (code == 234 && std::find(std::begin(kI2cSpeeds), std::end(kI2cSpeeds), word_at(request.cdb, 2)) ==
-                               std::end(kI2cSpeeds)) {
+        if (code == 234 &&
+            std::find(std::begin(kI2cSpeeds), std::end(kI2cSpeeds), word_at(request.cdb, 2)) == std::end(kI2cSpeeds)) {
             problem = "I2C speed not 1000, 400 or 100";
         }
-        if (code == 240 && std::find(std::begin(kSpiSteps), std::end(kSpiSteps), word_at(request.cdb, 2)) ==
-                               std::end(kSpiSteps)) {
+        if (code == 240 &&
+            std::find(std::begin(kSpiSteps), std::end(kSpiSteps), word_at(request.cdb, 2)) == std::end(kSpiSteps)) {
             problem = "SPI frequency not a supported step";
         }
     }
     const bool has_data = request.data != nullptr;
-    const bool matches = request.cdb_length == expected_cdb_length &&
-                         std::memcmp(request.cdb, expected_cdb, sizeof expected_cdb) == 0 &&
-                         request.direction == expected_direction && request.transfer_length == expected_length &&
-                         request.timeout_s == expected_timeout && !(data_required && !has_data) &&
-                         !(data_forbidden && has_data);
+    const bool matches =
+        request.cdb_length == expected_cdb_length && std::memcmp(request.cdb, expected_cdb, sizeof expected_cdb) == 0 &&
+        request.direction == expected_direction && request.transfer_length == expected_length &&
+        request.timeout_s == expected_timeout && !(data_required && !has_data) && !(data_forbidden && has_data);
     if (!request.block_was_clean) {
         problem = "block not zeroed before the request";
     } else if (problem == nullptr && !matches) {
@@ -414,8 +421,9 @@ size_t Converter::pipe_read(uint8_t* out, size_t size) {
 
 Converter& Bench::attach(int lpt, Identity identity, uint8_t major, uint8_t minor) {
     devices_.erase(lpt);
-    auto placed = devices_.emplace(std::piecewise_construct, std::forward_as_tuple(lpt),
-                                   std::forward_as_tuple(std::move(identity), major, minor, static_cast<uint32_t>(lpt)));
+    auto placed =
+        devices_.emplace(std::piecewise_construct, std::forward_as_tuple(lpt),
+                         std::forward_as_tuple(std::move(identity), major, minor, static_cast<uint32_t>(lpt)));
     return placed.first->second;
 }
 

@@ -81,16 +81,16 @@ public:
     uint8_t power = 0xFF, led = 0xFF, mode_byte = 0, pullup = 0;
     uint16_t mode_parameter = 0, i2c_khz = 0, spi_step = 0;
     uint8_t spi_setting = 0;
-    std::vector<uint8_t> i2c_response, spi_response;        // set by 238 / 243
-    std::vector<uint8_t> i2c_slave_waiting, spi_slave_waiting;  // data an outside master left
-    uint8_t slave_status[4] = {0xA1, 0xA2, 0xA3, 0xA4};     // status bytes 2-5 of 239 / 245
+    std::vector<uint8_t> i2c_response, spi_response;             // set by 238 / 243
+    std::vector<uint8_t> i2c_slave_waiting, spi_slave_waiting;   // data an outside master left
+    uint8_t slave_status[4] = {0xA1, 0xA2, 0xA3, 0xA4};          // status bytes 2-5 of 239 / 245
     uint8_t hw_reply[8] = {0x03, 0x12, 0x34, 0, 0, 0, 0x06, 0};  // reply of command 222
     std::map<uint8_t, uint8_t> debug_registers;
     std::vector<uint8_t> i2c_master_written, spi_master_written;  // what 236 / 241 sent
     std::vector<uint8_t> i2c_master_reply, spi_master_reply;      // what 235 / 242 answer (then 0xFF)
-    uint16_t i2c_target_word = 0;  // CDB bytes 2-3 of the last 235 / 236
-    uint8_t i2c_target_byte = 0;   // CDB byte 4 of the last 235 / 236
-    uint32_t i2c_bus_resets = 0;   // count of 233
+    uint16_t i2c_target_word = 0;                                 // CDB bytes 2-3 of the last 235 / 236
+    uint8_t i2c_target_byte = 0;                                  // CDB byte 4 of the last 235 / 236
+    uint32_t i2c_bus_resets = 0;                                  // count of 233
 
     const std::vector<CommandRecord>& transcript() const { return transcript_; }
     void clear_transcript() { transcript_.clear(); }

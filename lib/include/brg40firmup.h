@@ -7,6 +7,14 @@
  * Every data buffer belongs to the caller; the library allocates nothing for its callers.
  * Where a parameter is 8 or 16 bits wide, only those low bits of the caller's value are used.
  * Variable-length transfers of length 1 move 2 bytes: give such calls a two-byte buffer.
+ * Data buffers go to the driver as given (no length check). Outputs that the library fills in
+ * itself (status, count and numbers, version bytes, hardware record, frequency set) may be NULL:
+ * nothing is stored there then.
+ *
+ * "@returns status" below means the transport status: 0; a converter error report
+ * (BRG40_DEVICE_ERROR_1 to _6, BRG40_DEVICE_DETAIL, BRG40_DEVICE_ERROR); or the positive
+ * Windows error code of a request that failed without sense data (e.g. 6 for a null or closed
+ * handle).
  */
 #ifndef BRG40FIRMUP_H
 #define BRG40FIRMUP_H
@@ -58,11 +66,13 @@ static_assert(offsetof(Brg40HwInfo, flag2) == 0, "Brg40HwInfo layout");
 static_assert(offsetof(Brg40HwInfo, flag1) == 1, "Brg40HwInfo layout");
 static_assert(offsetof(Brg40HwInfo, word) == 2, "Brg40HwInfo layout");
 static_assert(offsetof(Brg40HwInfo, bits6) == 4, "Brg40HwInfo layout");
+static_assert(sizeof(Brg40HwInfo) == 6, "Brg40HwInfo layout");
 #elif defined(__STDC_VERSION__) && __STDC_VERSION__ >= 201112L
 _Static_assert(offsetof(Brg40HwInfo, flag2) == 0, "Brg40HwInfo layout");
 _Static_assert(offsetof(Brg40HwInfo, flag1) == 1, "Brg40HwInfo layout");
 _Static_assert(offsetof(Brg40HwInfo, word) == 2, "Brg40HwInfo layout");
 _Static_assert(offsetof(Brg40HwInfo, bits6) == 4, "Brg40HwInfo layout");
+_Static_assert(sizeof(Brg40HwInfo) == 6, "Brg40HwInfo layout");
 #endif
 
 /** Slave data callback: runs on the library's worker thread with the byte count and a pointer
@@ -93,8 +103,10 @@ int brg40_power_control(Brg40Handle handle, unsigned char value);
 /** (6) Reads the firmware version. Presets *major and *minor to 0xFF. @returns status. */
 int brg40_get_fw_version(Brg40Handle handle, unsigned char *major, unsigned char *minor);
 
-/** (7) Reads this library's version from its own version resource; the handle is not used.
- *  Presets both outputs to 0xFF. @returns 0, or -400 without usable version information. */
+/** (7) Reads this library's version from the version resource of its own module file (the
+ *  ProductVersion text "major, minor, ...", both read as hexadecimal); the handle is not used.
+ *  Presets both outputs to 0xFF. @returns 0, or -400 without usable version information
+ *  (no resource or value, or a text without comma or digits). */
 int brg40_get_dll_version(Brg40Handle handle, unsigned char *major, unsigned char *minor);
 
 /** (8) Reads the hardware information; *info is written only on success. @returns status. */
@@ -104,7 +116,8 @@ int brg40_get_hw_info(Brg40Handle handle, Brg40HwInfo *info);
 int brg40_led_control(Brg40Handle handle, unsigned char value);
 
 /** (10) Changes the operating mode (low 8 bits sent) with a 16-bit parameter. The bit of value 2
- *  is the slave mode. @returns status; -104 if mode AND 7 is 7, -204 if it is 2 (nothing sent). */
+ *  is the slave mode: setting it makes this handle its owner; only the owner's change without it
+ *  ends the slave mode. @returns status; -104 if mode AND 7 is 7, -204 if it is 2 (nothing sent). */
 int brg40_mode_change(Brg40Handle handle, int mode, unsigned short parameter);
 
 /** (11) As brg40_mode_change, but mode AND 7 == 2 is allowed. @returns status or -104. */
@@ -134,8 +147,11 @@ int brg40_i2c_read_master(Brg40Handle handle, unsigned short word, unsigned char
 int brg40_i2c_write_master(Brg40Handle handle, unsigned short word, unsigned char byte, unsigned short length,
                            const unsigned char *buffer);
 
-/** (19) Starts a worker that waits for I2C slave data and delivers one batch (at most 256 bytes):
- *  delivery nonzero posts BRG40_WM_SLAVE_DATA to window, 0 calls callback. Needs the slave mode.
+/** (19) Starts a worker that waits for I2C slave data and delivers one batch: delivery nonzero
+ *  posts BRG40_WM_SLAVE_DATA to window, 0 calls callback (if not NULL). Needs the slave mode; the
+ *  worker polls every 500 ms until data waits or the owner leaves the slave mode. At most 256
+ *  bytes are read per batch (the count delivered is the count read); more stay waiting in the
+ *  converter for the next start. A failed command ends the worker without delivery.
  *  @returns 0 at once. */
 int brg40_i2c_read_slave(Brg40Handle handle, int delivery, Brg40SlaveCallback callback, void *window);
 

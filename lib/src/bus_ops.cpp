@@ -65,13 +65,19 @@ extern "C" int brg40_i2c_set_freq(Brg40Handle handle, unsigned char selector) {
     return send_device_command(handle, CMD_I2C_SET_FREQ, selector, nullptr, 0, khz);
 }
 
-extern "C" int brg40_i2c_read_master(Brg40Handle handle, unsigned short word, unsigned char byte,
-                                     unsigned short length, unsigned char* buffer) {
+extern "C" int brg40_i2c_read_master(Brg40Handle handle,
+                                     unsigned short word,
+                                     unsigned char byte,
+                                     unsigned short length,
+                                     unsigned char* buffer) {
     return send_device_command(handle, CMD_I2C_READ_MASTER, byte, buffer, length, word);
 }
 
-extern "C" int brg40_i2c_write_master(Brg40Handle handle, unsigned short word, unsigned char byte,
-                                      unsigned short length, const unsigned char* buffer) {
+extern "C" int brg40_i2c_write_master(Brg40Handle handle,
+                                      unsigned short word,
+                                      unsigned char byte,
+                                      unsigned short length,
+                                      const unsigned char* buffer) {
     return send_device_command(handle, CMD_I2C_WRITE_MASTER, byte, out_data(buffer), length, word);
 }
 
@@ -79,7 +85,9 @@ extern "C" int brg40_i2c_set_response_data(Brg40Handle handle, unsigned short le
     return send_device_command(handle, CMD_I2C_SET_RESPONSE, 0, out_data(buffer), length, 0);
 }
 
-extern "C" int brg40_spi_set_freq(Brg40Handle handle, unsigned char setting, unsigned short requested,
+extern "C" int brg40_spi_set_freq(Brg40Handle handle,
+                                  unsigned char setting,
+                                  unsigned short requested,
                                   unsigned short* actual) {
     const uint16_t step = spi_frequency_step(requested);
     const int32_t status = send_device_command(handle, CMD_SPI_SET_FREQ, setting, nullptr, step, 0);
@@ -89,8 +97,11 @@ extern "C" int brg40_spi_set_freq(Brg40Handle handle, unsigned char setting, uns
     return status;
 }
 
-extern "C" int brg40_spi_transmit_master(Brg40Handle handle, unsigned char setting, unsigned short length,
-                                         const unsigned char* send, unsigned char* receive) {
+extern "C" int brg40_spi_transmit_master(Brg40Handle handle,
+                                         unsigned char setting,
+                                         unsigned short length,
+                                         const unsigned char* send,
+                                         unsigned char* receive) {
     const int32_t status = send_device_command(handle, CMD_SPI_MASTER_SEND, setting, out_data(send), length, 0);
     if (status != 0) {
         return status;  // nothing was clocked out, so there is nothing to receive

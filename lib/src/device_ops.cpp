@@ -135,7 +135,8 @@ extern "C" int brg40_get_fw_version(Brg40Handle handle, unsigned char* major, un
     return BRG40_OK;
 }
 
-extern "C" int brg40_get_dll_version(Brg40Handle /*handle: no device needed*/, unsigned char* major,
+extern "C" int brg40_get_dll_version(Brg40Handle /*handle: no device needed*/,
+                                     unsigned char* major,
                                      unsigned char* minor) {
     if (major != nullptr) {
         *major = kUnknownVersion;

@@ -20,8 +20,7 @@ static_assert(offsetof(ScsiPassThroughDirect, TimeOutValue) == offsetof(SCSI_PAS
               "SPTD layout");
 static_assert(offsetof(ScsiPassThroughDirect, DataBuffer) == offsetof(SCSI_PASS_THROUGH_DIRECT, DataBuffer),
               "SPTD layout");
-static_assert(offsetof(ScsiPassThroughDirect, SenseInfoOffset) ==
-                  offsetof(SCSI_PASS_THROUGH_DIRECT, SenseInfoOffset),
+static_assert(offsetof(ScsiPassThroughDirect, SenseInfoOffset) == offsetof(SCSI_PASS_THROUGH_DIRECT, SenseInfoOffset),
               "SPTD layout");
 static_assert(offsetof(ScsiPassThroughDirect, Cdb) == offsetof(SCSI_PASS_THROUGH_DIRECT, Cdb), "SPTD layout");
 static_assert(IOCTL_SCSI_PASS_THROUGH_DIRECT == 0x0004D014, "pass-through control code");
@@ -42,8 +41,8 @@ bool os_close_device(OsHandle handle) {
 
 uint32_t os_scsi_pass_through(OsHandle handle, CommandBlock* block) {
     DWORD returned = 0;  // not used: a short transfer is not looked at
-    if (DeviceIoControl(handle, IOCTL_SCSI_PASS_THROUGH_DIRECT, block, sizeof(*block), block, sizeof(*block),
-                        &returned, nullptr)) {
+    if (DeviceIoControl(handle, IOCTL_SCSI_PASS_THROUGH_DIRECT, block, sizeof(*block), block, sizeof(*block), &returned,
+                        nullptr)) {
         return 0;
     }
     return GetLastError();

@@ -46,8 +46,7 @@ void slave_receive_worker(void* arg) {
     }
     std::memcpy(slave_receive_area.status, &reply[2], sizeof(slave_receive_area.status));
     if (job.delivery != 0) {
-        os_post_message(job.window, BRG40_WM_SLAVE_DATA, count,
-                        reinterpret_cast<intptr_t>(&slave_receive_area));
+        os_post_message(job.window, BRG40_WM_SLAVE_DATA, count, reinterpret_cast<intptr_t>(&slave_receive_area));
     } else if (job.callback != nullptr) {
         job.callback(count, slave_receive_area.data);
     }
@@ -57,8 +56,12 @@ void slave_receive_worker(void* arg) {
 
 using namespace brg40;
 
-static int start_slave_receive(SlaveJob* job, Brg40Handle handle, int32_t bus_kind, int delivery,
-                               Brg40SlaveCallback callback, void* window) {
+static int start_slave_receive(SlaveJob* job,
+                               Brg40Handle handle,
+                               int32_t bus_kind,
+                               int delivery,
+                               Brg40SlaveCallback callback,
+                               void* window) {
     *job = SlaveJob{handle, bus_kind, delivery, callback, window};
     os_start_thread(slave_receive_worker, job);  // not waited for; whether it started is not looked at
     return BRG40_OK;
@@ -68,7 +71,6 @@ extern "C" int brg40_i2c_read_slave(Brg40Handle handle, int delivery, Brg40Slave
     return start_slave_receive(&i2c_slave_job, handle, kBusI2c, delivery, callback, window);
 }
 
-extern "C" int brg40_spi_transmit_slave(Brg40Handle handle, int delivery, Brg40SlaveCallback callback,
-                                        void* window) {
+extern "C" int brg40_spi_transmit_slave(Brg40Handle handle, int delivery, Brg40SlaveCallback callback, void* window) {
     return start_slave_receive(&spi_slave_job, handle, kBusSpi, delivery, callback, window);
 }

@@ -15,8 +15,8 @@ constexpr uint32_t kSlavePollMs = 500;
 
 struct SlaveJob {
     Brg40Handle handle;
-    int32_t bus_kind;           // kBusI2c or kBusSpi
-    int32_t delivery;           // nonzero: post a window message; 0: call the callback
+    int32_t bus_kind;  // kBusI2c or kBusSpi
+    int32_t delivery;  // nonzero: post a window message; 0: call the callback
     Brg40SlaveCallback callback;
     void* window;
 };

@@ -15,12 +15,13 @@ constexpr uint8_t kVendorCdbLength = 10;
 constexpr uint8_t kInquiryCdbLength = 6;
 constexpr uint8_t kInquiryCode = 0x12;
 constexpr uint8_t kInquiryLength = 36;
-constexpr uint8_t kShortTimeout = 5;   // seconds
-constexpr uint8_t kLongTimeout = 10;   // EEPROM, debug registers and the switch to update mode
+constexpr uint8_t kShortTimeout = 5;  // seconds
+constexpr uint8_t kLongTimeout = 10;  // EEPROM, debug registers and the switch to update mode
 
 constexpr uint8_t IN = kScsiDataIn;
 constexpr uint8_t OUT = kScsiDataOut;
 
+// clang-format off
 const CommandLayout kCommands[] = {
     {CMD_GET_FW_VERSION, IN, 4, kShortTimeout, 0},
     {CMD_LED_CONTROL, OUT, 0, kShortTimeout, V_AT_2},
@@ -49,6 +50,7 @@ const CommandLayout kCommands[] = {
     {CMD_DEBUG_PIC_WRITE, OUT, 0, kLongTimeout, A_LOW_AT_2 | DATA_BYTE_AT_4},
     {CMD_CHANGE_FIRMUP_MODE, OUT, 0, kLongTimeout, 0},
 };
+// clang-format on
 
 // The converter's error reports: sense key 3 with additional sense code 0x80; the qualifier
 // names the error. Any other qualifier gives 3 (the sense key), any other sense data -400.
@@ -110,7 +112,11 @@ int32_t map_command_result(uint32_t os_error, const uint8_t* sense) {
     return kOtherSense;
 }
 
-int32_t send_device_command(Brg40Handle handle, uint8_t code, uint8_t value, void* data, uint16_t length,
+int32_t send_device_command(Brg40Handle handle,
+                            uint8_t code,
+                            uint8_t value,
+                            void* data,
+                            uint16_t length,
                             uint16_t parameter) {
     const CommandLayout* row = find_command_layout(code);
     if (row == nullptr) {

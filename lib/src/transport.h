@@ -56,10 +56,10 @@ enum CdbField : uint16_t {
 // One row of the command table.
 struct CommandLayout {
     uint8_t code;
-    uint8_t data_in;        // kScsiDataIn or kScsiDataOut
-    uint8_t fixed_bytes;    // transfer length of a fixed-size reply (also written to CDB byte 8), or 0
+    uint8_t data_in;      // kScsiDataIn or kScsiDataOut
+    uint8_t fixed_bytes;  // transfer length of a fixed-size reply (also written to CDB byte 8), or 0
     uint8_t timeout_s;
-    uint16_t fields;        // CdbField bits
+    uint16_t fields;  // CdbField bits
 };
 
 // The command table, and its row for a code (null for a code outside the table).
@@ -71,7 +71,11 @@ const CommandLayout* find_command_layout(uint8_t code);
 // single operand byte; null where no data moves. For commands of variable length `length` is the
 // byte count, for command 240 the frequency word. Returns the status (see the status codes of
 // brg40firmup.h). A code outside the table is refused with -400 and nothing is sent.
-int32_t send_device_command(Brg40Handle handle, uint8_t code, uint8_t value, void* data, uint16_t length,
+int32_t send_device_command(Brg40Handle handle,
+                            uint8_t code,
+                            uint8_t value,
+                            void* data,
+                            uint16_t length,
                             uint16_t parameter);
 
 // The standard INQUIRY of the device search: 36 bytes into `data`. Returns the status as above.

@@ -11,8 +11,10 @@
 #define BRG40_VERSION_STR_(x) #x
 #define BRG40_VERSION_STR(x) BRG40_VERSION_STR_(x)
 /* "1, 1, 0, 0": the form of the ProductVersion and FileVersion texts. */
+/* clang-format off */
 #define BRG40_VERSION_TEXT                                                                   \
     BRG40_VERSION_STR(BRG40_VERSION_MAJOR) ", " BRG40_VERSION_STR(BRG40_VERSION_MINOR) ", " \
     BRG40_VERSION_STR(BRG40_VERSION_PATCH) ", " BRG40_VERSION_STR(BRG40_VERSION_BUILD)
+/* clang-format on */
 
 #endif

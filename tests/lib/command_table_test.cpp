@@ -47,6 +47,7 @@ int run_slave(Brg40Handle h, bool i2c, size_t waiting) {
 }
 
 using sim::Direction;
+// clang-format off
 const CommandCase kCases[] = {
     {"GetFwVersion", 218, [](Brg40Handle h, uint8_t*, uint8_t*) { unsigned char a, b; return brg40_get_fw_version(h, &a, &b); },
      {0xDA, 0, 0, 0, 0, 0, 0, 0, 4, 0}, Direction::In, 4, 5, Data::Internal},
@@ -102,6 +103,7 @@ const CommandCase kCases[] = {
     {"ChangeFirmupMode", 254, [](Brg40Handle h, uint8_t*, uint8_t*) { return brg40_change_firmup_mode(h); },
      {0xFE, 0, 0, 0, 0, 0, 0, 0, 0, 0}, Direction::Out, 0, 10, Data::None},
 };
+// clang-format on
 
 class CommandTable : public LibraryTest, public ::testing::WithParamInterface<CommandCase> {
 protected:
@@ -149,7 +151,9 @@ TEST_P(CommandTable, ArrivesAsTheTableSays) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(EveryCommand, CommandTable, ::testing::ValuesIn(kCases),
+INSTANTIATE_TEST_SUITE_P(EveryCommand,
+                         CommandTable,
+                         ::testing::ValuesIn(kCases),
                          [](const ::testing::TestParamInfo<CommandCase>& info) { return info.param.name; });
 
 TEST(CommandTableCoverage, EveryCommandOfTheTransportHasACase) {

@@ -61,7 +61,9 @@ TEST_P(SenseMapping, GivesTheStatus) {
     EXPECT_EQ(minor, 0xFF);
 }
 
-INSTANTIATE_TEST_SUITE_P(EveryCase, SenseMapping, ::testing::ValuesIn(kSenseCases),
+INSTANTIATE_TEST_SUITE_P(EveryCase,
+                         SenseMapping,
+                         ::testing::ValuesIn(kSenseCases),
                          [](const ::testing::TestParamInfo<SenseCase>& info) { return info.param.name; });
 
 TEST(SenseMappingRule, KeyZeroWithoutErrorIsSuccess) {
