@@ -6,6 +6,7 @@
 // DIR/devices/unitN; PREFIX/dosdevices/lptN links to one exactly while device N answers as LPTn.
 // Ends on the command "shutdown", SIGTERM or SIGINT.
 #include <signal.h>
+#include <sys/prctl.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -68,6 +69,8 @@ int main(int argc, char** argv) {
         return 1;
     }
     g_server = &server;
+    // A test run that is killed outright must not leave its simulator behind.
+    prctl(PR_SET_PDEATHSIG, SIGTERM);
     struct sigaction action;
     std::memset(&action, 0, sizeof action);
     action.sa_handler = on_signal;

@@ -200,7 +200,9 @@ e2e_prefix() {
     else
         E2E_WINE_ENV=(LANG=C.UTF-8 LC_ALL=C.UTF-8)  # Wine's English (code page 1252), whatever the caller's locale
     fi
-    wineserver -p || e2e_die "wineserver did not start"
+    # Kept alive between the runs of a suite; if the suite is killed outright (a ctest time-out)
+    # the server still ends a minute after its last process.
+    wineserver -p60 || e2e_die "wineserver did not start"
     if [[ -n $E2E_SIM_PID ]]; then
         e2e__sim_stop
         e2e_sim_start
