@@ -19,30 +19,36 @@ namespace {
 
 using IoctlFunction = int (*)(int, unsigned long, ...);
 
-pthread_mutex_t g_lock = PTHREAD_MUTEX_INITIALIZER;
+pthread_mutex_t g_lock = PTHREAD_MUTEX_INITIALIZER;  // guards everything below
+pthread_once_t g_once = PTHREAD_ONCE_INIT;
 IoctlFunction g_real_ioctl = nullptr;
-std::string* g_device_dir = nullptr;  // canonical; never freed (lives as long as the process)
+std::string* g_device_dir = nullptr;  // canonical; lives as long as the process
 sim::SimClient* g_client = nullptr;
 pid_t g_client_pid = 0;
 
-// The canonical folder of the device files, or "" when the process has no simulator.
-const std::string& device_dir() {
+void find_real_ioctl() { g_real_ioctl = reinterpret_cast<IoctlFunction>(dlsym(RTLD_NEXT, "ioctl")); }
+
+// The canonical folder of the device files, or "" while there is none (looked up again later:
+// the simulator may create it after this process started).
+std::string device_dir() {
+    pthread_mutex_lock(&g_lock);
     if (g_device_dir == nullptr) {
-        g_device_dir = new std::string;
         if (const char* dir = std::getenv("BRG40_SIM_DIR")) {
             const std::string devices = std::string(dir) + "/devices";
             if (char* real = realpath(devices.c_str(), nullptr)) {
-                *g_device_dir = real;
+                g_device_dir = new std::string(real);
                 free(real);
             }
         }
     }
-    return *g_device_dir;
+    std::string dir = g_device_dir != nullptr ? *g_device_dir : std::string();
+    pthread_mutex_unlock(&g_lock);
+    return dir;
 }
 
 // LPT number of the simulated device behind fd, or 0.
 int simulated_lpt(int fd) {
-    const std::string& dir = device_dir();
+    const std::string dir = device_dir();
     if (dir.empty()) {
         return 0;
     }
@@ -81,9 +87,7 @@ extern "C" __attribute__((visibility("default"))) int ioctl(int fd, unsigned lon
     va_start(args, request);
     void* arg = va_arg(args, void*);
     va_end(args);
-    if (g_real_ioctl == nullptr) {
-        g_real_ioctl = reinterpret_cast<IoctlFunction>(dlsym(RTLD_NEXT, "ioctl"));
-    }
+    pthread_once(&g_once, find_real_ioctl);
     const int lpt = request == SG_IO && arg != nullptr ? simulated_lpt(fd) : 0;
     if (lpt == 0) {
         return g_real_ioctl(fd, request, arg);

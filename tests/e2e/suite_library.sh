@@ -62,6 +62,8 @@ e2e_ctl fail 3 0xE1 sense 3 0x80 9 1 >/dev/null
 e2e_ctl fail 3 0xE8 sense 5 0x24 0 1 >/dev/null
 e2e_ctl fail 3 0xE9 oserror 21 1 >/dev/null
 e2e_ctl fail 3 0xDA oserror 31 1 >/dev/null
+e2e_ctl set 3 i2c-waiting 0102030405 >/dev/null
+e2e_ctl set 3 spi-waiting 0A0B0C >/dev/null
 e2e_wine probe "$app/library_probe.exe"
 P=$W/probe.out
 e2e_expect_grep "brg40_open finds and opens the converter" "$P" '^open=0$'
@@ -73,6 +75,10 @@ e2e_expect_grep "a request failing with ERROR_NOT_READY gives 21" "$P" '^bus_res
 e2e_expect_grep "the next request succeeds: no stale sense leaks" "$P" '^led_after=0$'
 e2e_expect_grep "a failed version read gives 31 and FF.FF" "$P" '^version_oserror_31=31 FF\.FF$'
 e2e_expect_grep "the version read then succeeds" "$P" '^version=0 1\.04$'
+e2e_expect_grep "the slave mode is entered" "$P" '^slave_mode=0$'
+e2e_expect_grep "the I2C slave worker delivers the 5 waiting bytes by callback" "$P" '^slave_callback=5 0102030405$'
+e2e_expect_grep "commands of the caller succeed while the worker polls" "$P" '^led_while_worker=0$'
+e2e_expect_grep "the SPI slave worker posts the 3 waiting bytes to the window" "$P" '^slave_message=3 0A0B0C$'
 e2e_expect_grep "brg40_close returns 0 and brg40_open works again" "$P" '^reopen=0$'
 e2e_ctl transcript 3 >"$W/probe.transcript"
 e2e_check "every request of the library arrived in a zeroed block" \
