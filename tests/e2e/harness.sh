@@ -47,6 +47,9 @@ e2e_begin() {  # e2e_begin NAME
     E2E_CTL_BIN=$BRG40_NATIVE_DIR/sim/wine/brg40sim-ctl
     E2E_PRELOAD=$BRG40_NATIVE_DIR/sim/wine/libbrg40sg.so
     local f
+    for f in wine wineserver wineboot Xvfb iconv flock md5sum timeout; do
+        command -v "$f" >/dev/null || e2e_die "$f is missing: run scripts/install-deps"
+    done
     for f in "$E2E_SIM_BIN" "$E2E_CTL_BIN" "$E2E_PRELOAD"; do
         [[ -e $f ]] || e2e_die "$f is missing: build the native preset (cmake --preset native && cmake --build --preset native)"
     done
@@ -109,7 +112,9 @@ EOF
 # Builds the template prefix once per Wine version and revision (about 15 s); later runs copy it.
 e2e__template() {
     local key
-    key=$(wine --version 2>/dev/null | tr -c 'A-Za-z0-9.\n' '_')-r$E2E_TEMPLATE_REVISION
+    # A new Wine or new settings make a new template.
+    key=$(wine --version 2>/dev/null | tr -c 'A-Za-z0-9.\n' '_')-$( (e2e__template_settings
+        echo "$E2E_TEMPLATE_REVISION") | md5sum | cut -c1-12)
     E2E_TEMPLATE=$E2E_CACHE/prefix-$key
     [[ -f $E2E_TEMPLATE/.brg40-ready ]] && return 0
     (
@@ -134,6 +139,10 @@ e2e__template() {
         touch "$tmp/.brg40-ready"
         rm -rf "$E2E_TEMPLATE"
         mv "$tmp" "$E2E_TEMPLATE"
+        local old
+        for old in "$E2E_CACHE"/prefix-*; do  # templates of an earlier Wine or earlier settings
+            [[ $old == "$E2E_TEMPLATE" ]] || rm -rf "$old"
+        done
     ) 9>"$E2E_CACHE/template.lock" || e2e_die "building the prefix template failed (see $E2E_CACHE/wineboot.err)"
 }
 
@@ -181,7 +190,8 @@ e2e__stop_prefix() {
 }
 
 # e2e_prefix [--japanese]: a fresh prefix with its own persistent wineserver. Called again, it
-# stops the previous prefix (and its processes) first; a running simulator follows to the new one.
+# stops the previous prefix (and its processes) first; a running simulator is restarted for the
+# new prefix with an empty bench (attach the devices again).
 e2e_prefix() {
     local japanese=0
     [[ ${1:-} == --japanese ]] && japanese=1
