@@ -6,8 +6,7 @@
 
 #include "brg40firmup.h"
 
-int main(void)
-{
+int main(void) {
     unsigned char major = 0xFF, minor = 0xFF;
     int count = 0;
     int numbers[9];
@@ -50,8 +49,8 @@ int main(void)
 
     status = brg40_get_hw_info(handle, &info);
     if (status == BRG40_OK) {
-        printf("  Hardware information: flag2=%u flag1=%u word=0x%04X bits6=%u\n", info.flag2, info.flag1,
-               info.word, info.bits6);
+        printf("  Hardware information: flag2=%u flag1=%u word=0x%04X bits6=%u\n", info.flag2, info.flag1, info.word,
+               info.bits6);
     } else {
         printf("  Hardware information: unknown (status %d)\n", status);
     }

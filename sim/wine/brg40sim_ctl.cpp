@@ -27,8 +27,8 @@ int main(int argc, char** argv) {
         line += (i > first ? " " : "") + (quote ? "\"" + word + "\"" : word);
     }
     sim::SimClient client;
-    const bool connected = port > 0 && port < 65536 ? client.connect(static_cast<uint16_t>(port))
-                                                     : client.connect_from_env();
+    const bool connected =
+        port > 0 && port < 65536 ? client.connect(static_cast<uint16_t>(port)) : client.connect_from_env();
     if (!connected) {
         std::fprintf(stderr, "brg40sim-ctl: no simulator (BRG40_SIM_PORT / BRG40_SIM_DIR)\n");
         return 2;

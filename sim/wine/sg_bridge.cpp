@@ -32,8 +32,8 @@ constexpr size_t kLength = 0, kScsiStatus = 2, kPathId = 3, kTargetId = 4, kLun 
 
 void expect(std::string& problems, const char* field, unsigned long have, unsigned long want) {
     if (have != want) {
-        problems += (problems.empty() ? "" : ", ") + std::string(field) + "=" + std::to_string(have) +
-                    " (expected " + std::to_string(want) + ")";
+        problems += (problems.empty() ? "" : ", ") + std::string(field) + "=" + std::to_string(have) + " (expected " +
+                    std::to_string(want) + ")";
     }
 }
 

@@ -26,7 +26,9 @@ std::string* g_device_dir = nullptr;  // canonical; lives as long as the process
 sim::SimClient* g_client = nullptr;
 pid_t g_client_pid = 0;
 
-void find_real_ioctl() { g_real_ioctl = reinterpret_cast<IoctlFunction>(dlsym(RTLD_NEXT, "ioctl")); }
+void find_real_ioctl() {
+    g_real_ioctl = reinterpret_cast<IoctlFunction>(dlsym(RTLD_NEXT, "ioctl"));
+}
 
 // The canonical folder of the device files, or "" while there is none (looked up again later:
 // the simulator may create it after this process started).

@@ -30,7 +30,9 @@ bool start_sockets() {
     return started;
 }
 using NativeSocket = SOCKET;
-void close_socket(intptr_t s) { closesocket(static_cast<SOCKET>(s)); }
+void close_socket(intptr_t s) {
+    closesocket(static_cast<SOCKET>(s));
+}
 long send_some(intptr_t s, const uint8_t* p, size_t n) {
     return send(static_cast<SOCKET>(s), reinterpret_cast<const char*>(p), static_cast<int>(n), 0);
 }
@@ -39,11 +41,19 @@ long recv_some(intptr_t s, uint8_t* p, size_t n) {
 }
 constexpr intptr_t kNoSocket = static_cast<intptr_t>(INVALID_SOCKET);
 #else
-bool start_sockets() { return true; }
+bool start_sockets() {
+    return true;
+}
 using NativeSocket = int;
-void close_socket(intptr_t s) { ::close(static_cast<int>(s)); }
-long send_some(intptr_t s, const uint8_t* p, size_t n) { return ::send(static_cast<int>(s), p, n, MSG_NOSIGNAL); }
-long recv_some(intptr_t s, uint8_t* p, size_t n) { return ::recv(static_cast<int>(s), p, n, 0); }
+void close_socket(intptr_t s) {
+    ::close(static_cast<int>(s));
+}
+long send_some(intptr_t s, const uint8_t* p, size_t n) {
+    return ::send(static_cast<int>(s), p, n, MSG_NOSIGNAL);
+}
+long recv_some(intptr_t s, uint8_t* p, size_t n) {
+    return ::recv(static_cast<int>(s), p, n, 0);
+}
 constexpr intptr_t kNoSocket = -1;
 #endif
 
@@ -85,7 +95,9 @@ std::string host_path(const char* dir, const char* leaf) {
 
 }  // namespace
 
-SimClient::~SimClient() { close(); }
+SimClient::~SimClient() {
+    close();
+}
 
 uint16_t SimClient::port_from_env() {
     long port = 0;
@@ -132,8 +144,7 @@ bool SimClient::connect(uint16_t port) {
     }
     // Each request is one small frame waiting for its answer: do not hold it back.
     int one = 1;
-    setsockopt(static_cast<NativeSocket>(s), IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&one),
-               sizeof one);
+    setsockopt(static_cast<NativeSocket>(s), IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&one), sizeof one);
     socket_ = s;
     return true;
 }
@@ -145,9 +156,13 @@ void SimClient::close() {
     }
 }
 
-bool SimClient::connected() const { return socket_ != kNoSocket; }
+bool SimClient::connected() const {
+    return socket_ != kNoSocket;
+}
 
-bool SimClient::exchange(wire::Op op, const std::vector<uint8_t>& body, wire::Status& status,
+bool SimClient::exchange(wire::Op op,
+                         const std::vector<uint8_t>& body,
+                         wire::Status& status,
                          std::vector<uint8_t>& reply) {
     if (!connected()) {
         return false;
@@ -189,8 +204,7 @@ bool SimClient::scsi(int lpt, const ScsiRequest& request, ScsiReply& reply, cons
         return false;
     }
     reply = outcome.reply;
-    if (call.has_data && outcome.has_data && outcome.data.size() == request.transfer_length &&
-        !outcome.data.empty()) {
+    if (call.has_data && outcome.has_data && outcome.data.size() == request.transfer_length && !outcome.data.empty()) {
         std::memcpy(request.data, outcome.data.data(), outcome.data.size());
     }
     return true;

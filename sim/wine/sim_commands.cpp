@@ -25,7 +25,9 @@ std::string hex(const uint8_t* p, size_t n) {
     return out;
 }
 
-std::string hex(const std::vector<uint8_t>& v) { return v.empty() ? "-" : hex(v.data(), v.size()); }
+std::string hex(const std::vector<uint8_t>& v) {
+    return v.empty() ? "-" : hex(v.data(), v.size());
+}
 
 // "0x1F" or "31"; false for anything else or a value above max.
 bool parse_number(const std::string& text, unsigned long max, unsigned long& value) {
@@ -86,7 +88,9 @@ std::string version_text(uint8_t major, uint8_t minor) {
     return text;
 }
 
-std::string error(const std::string& why) { return "error: " + why; }
+std::string error(const std::string& why) {
+    return "error: " + why;
+}
 
 const char* mode_name(Converter* c) {
     if (c == nullptr) {
@@ -113,7 +117,7 @@ struct LoaderFaultName {
     LoaderFault fault;
 };
 const LoaderFaultName kLoaderFaults[] = {
-    {"none", LoaderFault::None},       {"noreply", LoaderFault::NoReply}, {"wrongecho", LoaderFault::WrongEcho},
+    {"none", LoaderFault::None},        {"noreply", LoaderFault::NoReply}, {"wrongecho", LoaderFault::WrongEcho},
     {"short", LoaderFault::ShortReply}, {"ignore", LoaderFault::Ignore},
 };
 
@@ -132,7 +136,7 @@ struct ByteField {
     uint8_t Converter::*member;
 };
 const ByteField kByteFields[] = {
-    {"outputs", &Converter::outputs}, {"power", &Converter::power},   {"led", &Converter::led},
+    {"outputs", &Converter::outputs},     {"power", &Converter::power},   {"led", &Converter::led},
     {"mode-byte", &Converter::mode_byte}, {"pullup", &Converter::pullup}, {"spi-setting", &Converter::spi_setting},
 };
 
@@ -274,7 +278,7 @@ struct Commands {
             parse_number(w[6], 255, q)) {
             reply.sense[0] = 0x70;  // fixed format, current error
             reply.sense[2] = static_cast<uint8_t>(a);
-            reply.sense[7] = 10;    // additional length of an 18-byte block
+            reply.sense[7] = 10;  // additional length of an 18-byte block
             reply.sense[12] = static_cast<uint8_t>(b);
             reply.sense[13] = static_cast<uint8_t>(q);
             next = 7;
@@ -600,9 +604,10 @@ const Commands::Entry Commands::kTable[] = {
     {"events", "[clear]  (times in seconds since 1970, microseconds)", 0, &Commands::events},
     {"flash", "N", 1, &Commands::flash},
     {"save-flash", "N PATH", 2, &Commands::save_flash},
-    {"set", "N FIELD VALUE  (outputs power led mode-byte pullup spi-setting mode-parameter i2c-khz spi-step: number;"
-            " eeprom i2c-response spi-response i2c-waiting spi-waiting i2c-written spi-written i2c-master-reply"
-            " spi-master-reply hw slave-status: hex)",
+    {"set",
+     "N FIELD VALUE  (outputs power led mode-byte pullup spi-setting mode-parameter i2c-khz spi-step: number;"
+     " eeprom i2c-response spi-response i2c-waiting spi-waiting i2c-written spi-written i2c-master-reply"
+     " spi-master-reply hw slave-status: hex)",
      3, &Commands::set},
     {"get", "N FIELD  (the fields of set, and debug)", 2, &Commands::get},
     {"shutdown", "", 0, &Commands::shutdown},

@@ -51,7 +51,9 @@ SimHost::SimHost(std::string device_dir, std::string prefix)
     note("start");
 }
 
-std::string SimHost::device_file(int lpt) const { return device_dir_ + "/unit" + std::to_string(lpt); }
+std::string SimHost::device_file(int lpt) const {
+    return device_dir_ + "/unit" + std::to_string(lpt);
+}
 
 void SimHost::note(const std::string& event) {
     const auto now = std::chrono::system_clock::now().time_since_epoch();

@@ -64,35 +64,36 @@ bool SimServer::listen(uint16_t port) {
 
 std::vector<uint8_t> SimServer::answer(uint8_t op, const uint8_t* body, size_t size) {
     switch (static_cast<wire::Op>(op)) {
-    case wire::Op::Scsi: {
-        wire::ScsiCall call;
-        if (!wire::decode(body, size, call) || (call.has_data && call.data.size() != call.request.transfer_length)) {
-            return status_frame(wire::Status::Malformed);
+        case wire::Op::Scsi: {
+            wire::ScsiCall call;
+            if (!wire::decode(body, size, call) ||
+                (call.has_data && call.data.size() != call.request.transfer_length)) {
+                return status_frame(wire::Status::Malformed);
+            }
+            return status_frame(wire::Status::Ok, wire::encode(host_.scsi(call)));
         }
-        return status_frame(wire::Status::Ok, wire::encode(host_.scsi(call)));
-    }
-    case wire::Op::PipeWrite:
-        return status_frame(host_.pipe_write(body, size) ? wire::Status::Ok : wire::Status::NoDevice);
-    case wire::Op::PipeRead: {
-        wire::Reader rd(body, size);
-        const uint32_t wanted = rd.u32();
-        if (!rd.ok() || !rd.at_end() || wanted > wire::kMaxFrame / 2) {
-            return status_frame(wire::Status::Malformed);
+        case wire::Op::PipeWrite:
+            return status_frame(host_.pipe_write(body, size) ? wire::Status::Ok : wire::Status::NoDevice);
+        case wire::Op::PipeRead: {
+            wire::Reader rd(body, size);
+            const uint32_t wanted = rd.u32();
+            if (!rd.ok() || !rd.at_end() || wanted > wire::kMaxFrame / 2) {
+                return status_frame(wire::Status::Malformed);
+            }
+            std::vector<uint8_t> out(wanted);
+            size_t got = 0;
+            if (!host_.pipe_read(out.data(), out.size(), got)) {
+                return status_frame(wire::Status::NoDevice);
+            }
+            out.resize(got);
+            return status_frame(wire::Status::Ok, out);
         }
-        std::vector<uint8_t> out(wanted);
-        size_t got = 0;
-        if (!host_.pipe_read(out.data(), out.size(), got)) {
-            return status_frame(wire::Status::NoDevice);
+        case wire::Op::Text: {
+            const std::string text = host_.command(std::string(body, body + size));
+            return status_frame(wire::Status::Ok, std::vector<uint8_t>(text.begin(), text.end()));
         }
-        out.resize(got);
-        return status_frame(wire::Status::Ok, out);
-    }
-    case wire::Op::Text: {
-        const std::string text = host_.command(std::string(body, body + size));
-        return status_frame(wire::Status::Ok, std::vector<uint8_t>(text.begin(), text.end()));
-    }
-    case wire::Op::State:
-        return status_frame(wire::Status::Ok, wire::encode(host_.state()));
+        case wire::Op::State:
+            return status_frame(wire::Status::Ok, wire::encode(host_.state()));
     }
     return status_frame(wire::Status::Malformed);
 }

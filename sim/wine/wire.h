@@ -34,8 +34,8 @@ constexpr size_t kFrameHeader = 5;
 // back with the reply, so a failed command leaves the buffer as the model left it.
 struct ScsiCall {
     int lpt = 0;
-    ScsiRequest request;      // request.data is ignored here; see data
-    bool has_data = false;    // the caller gave a data pointer
+    ScsiRequest request;    // request.data is ignored here; see data
+    bool has_data = false;  // the caller gave a data pointer
     std::vector<uint8_t> data;
     std::string block_error;  // nonempty: the bridge found the caller's block malformed
 };

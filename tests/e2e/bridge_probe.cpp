@@ -49,8 +49,7 @@ HANDLE open_lpt(int n, DWORD* error = nullptr) {
 }
 
 // Fills a zeroed block the way the converter's driver expects it.
-void prepare(Block& b, const UCHAR* cdb, UCHAR cdb_length, UCHAR data_in, void* data, ULONG length,
-             ULONG timeout_s) {
+void prepare(Block& b, const UCHAR* cdb, UCHAR cdb_length, UCHAR data_in, void* data, ULONG length, ULONG timeout_s) {
     std::memset(&b, 0, sizeof b);
     b.sptd.Length = sizeof b.sptd;
     b.sptd.TargetId = 1;
@@ -89,9 +88,13 @@ std::string last_line(const std::string& text) {
     return nl == std::string::npos ? t : t.substr(nl + 1);
 }
 
-bool contains(const std::string& text, const char* part) { return text.find(part) != std::string::npos; }
+bool contains(const std::string& text, const char* part) {
+    return text.find(part) != std::string::npos;
+}
 
-std::string number(unsigned long v) { return std::to_string(v); }
+std::string number(unsigned long v) {
+    return std::to_string(v);
+}
 
 int run_checks(int lpt, sim::SimClient& sim) {
     const std::string n = std::to_string(lpt);
@@ -141,8 +144,9 @@ int run_checks(int lpt, sim::SimClient& sim) {
 
     error = led(h, b, 1);
     check(error == 0, "a vendor command without data succeeds", "error " + number(error));
-    check(contains(last_line(sim.command("transcript " + n)), "cdb=DB000100000000000000 dir=out len=0 timeout=5 clean=1"),
-          "the model sees the CDB, direction, length and time-out, and a zeroed block");
+    check(
+        contains(last_line(sim.command("transcript " + n)), "cdb=DB000100000000000000 dir=out len=0 timeout=5 clean=1"),
+        "the model sees the CDB, direction, length and time-out, and a zeroed block");
 
     // EEPROM write (249): data out reaches the model.
     UCHAR eeprom[4] = {0x11, 0x22, 0x33, 0x44};
@@ -155,8 +159,8 @@ int run_checks(int lpt, sim::SimClient& sim) {
     // A converter error comes back as CHECK CONDITION with fixed-format sense data.
     sim.command("fail " + n + " 0xDB sense 3 0x80 4 1");
     error = led(h, b, 2);
-    check(error == 0 && b.sptd.ScsiStatus == 2 && (b.sense[2] & 0x0F) == 3 && b.sense[12] == 0x80 &&
-              b.sense[13] == 4 && b.sptd.SenseInfoLength == 18,
+    check(error == 0 && b.sptd.ScsiStatus == 2 && (b.sense[2] & 0x0F) == 3 && b.sense[12] == 0x80 && b.sense[13] == 4 &&
+              b.sptd.SenseInfoLength == 18,
           "sense key 3 / 0x80 / 4 arrives in the caller's sense area",
           "error " + number(error) + " status " + number(b.sptd.ScsiStatus) + " key " + number(b.sense[2]));
 
@@ -226,7 +230,8 @@ int run_timing(int lpt, int count) {
     }
     QueryPerformanceCounter(&end);
     CloseHandle(h);
-    const double us = 1e6 * static_cast<double>(end.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart);
+    const double us =
+        1e6 * static_cast<double>(end.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart);
     std::printf("round trip: %.1f us per pass-through request (%d requests)\n", us / count, count);
     return 0;
 }

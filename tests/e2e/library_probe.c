@@ -15,15 +15,13 @@ static volatile LONG callback_count = -1;
 static unsigned char callback_bytes[8];
 
 /* Runs on the library's worker thread. */
-static int on_slave_data(unsigned int count, unsigned char *area)
-{
+static int on_slave_data(unsigned int count, unsigned char* area) {
     memcpy(callback_bytes, area, sizeof callback_bytes);
     InterlockedExchange(&callback_count, (LONG)count);
     return 0;
 }
 
-static void print_bytes(const char *name, unsigned int count, const unsigned char *bytes)
-{
+static void print_bytes(const char* name, unsigned int count, const unsigned char* bytes) {
     unsigned int i;
     printf("%s=%u ", name, count);
     for (i = 0; i < count && i < 8; ++i) {
@@ -33,8 +31,7 @@ static void print_bytes(const char *name, unsigned int count, const unsigned cha
 }
 
 /* Both slave deliveries, while this thread keeps sending its own commands on the same handle. */
-static void slave_delivery(Brg40Handle handle)
-{
+static void slave_delivery(Brg40Handle handle) {
     HWND window = CreateWindowA("STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, NULL, NULL, NULL);
     int busy = 0;
     int i;
@@ -52,7 +49,7 @@ static void slave_delivery(Brg40Handle handle)
     printf("spi_transmit_slave=%d\n", brg40_spi_transmit_slave(handle, 1, NULL, window));
     for (i = 0; i < 300; ++i) {
         if (PeekMessageA(&msg, window, BRG40_WM_SLAVE_DATA, BRG40_WM_SLAVE_DATA, PM_REMOVE)) {
-            print_bytes("slave_message", (unsigned int)msg.wParam, (const unsigned char *)msg.lParam);
+            print_bytes("slave_message", (unsigned int)msg.wParam, (const unsigned char*)msg.lParam);
             break;
         }
         Sleep(10);
@@ -61,8 +58,7 @@ static void slave_delivery(Brg40Handle handle)
     DestroyWindow(window);
 }
 
-int main(void)
-{
+int main(void) {
     int status = 0;
     int second_status = 0;
     unsigned char major = 0, minor = 0;

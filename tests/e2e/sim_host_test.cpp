@@ -140,8 +140,7 @@ TEST_F(SimHostTest, InjectedFailuresComeBackOnce) {
     EXPECT_NE(transcript.find("#1 cdb=120000002400 dir=in len=36 timeout=5 clean=1 -> sense 03/80/06"),
               std::string::npos)
         << transcript;
-    EXPECT_NE(transcript.find("#3 cdb=120000002400 dir=in len=36 timeout=5 clean=1 -> oserror 170"),
-              std::string::npos)
+    EXPECT_NE(transcript.find("#3 cdb=120000002400 dir=in len=36 timeout=5 clean=1 -> oserror 170"), std::string::npos)
         << transcript;
 }
 
