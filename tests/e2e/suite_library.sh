@@ -2,12 +2,13 @@
 # The real DLL under Wine against the simulated converter, through the SG_IO bridge:
 # the bridge itself (raw pass-through requests), the example program with no converter, one and
 # several, the status of sense errors and failed requests, the zeroed block, and one timing.
-#   suite_library.sh DLL LIST_CONVERTERS_EXE LIBRARY_PROBE_EXE BRIDGE_PROBE_EXE
+#   suite_library.sh DLL LIST_CONVERTERS_EXE LIBRARY_PROBE_EXE BRIDGE_PROBE_EXE DLL_VERSION_PROBE_EXE
 set -uo pipefail
 dll=$1
 example_exe=$2
 library_probe_exe=$3
 bridge_probe_exe=$4
+dll_version_probe_exe=$5
 # shellcheck source=harness.sh
 source "$(dirname "$0")/harness.sh"
 
@@ -32,6 +33,17 @@ e2e_wine absent "$app/list_converters.exe"
 e2e_expect_eq "without a converter the example ends with status 1" "$?" "1"
 e2e_expect_grep "without a converter it reports -21" "$W/absent.out" '^No converter found \(status -21\)$'
 e2e_expect_grep "the library version 1.1 comes from the DLL's own resource" "$W/absent.out" '^Library version: 1\.1$'
+
+# The library reads its own file's version, not the first file of its name on the search path:
+# beside the program lies a copy whose version strings say 9, 9, 0, 0.
+decoy=$(e2e_stage decoy "$dll_version_probe_exe")
+perl -0777 -pe 's/1\x00,\x00 \x001\x00,\x00 \x000\x00,\x00 \x000\x00/9\x00,\x00 \x009\x00,\x00 \x000\x00,\x00 \x000\x00/g' \
+    "$dll" >"$decoy/Brg40Firmup_x64.dll"
+e2e_check "the decoy differs from the library" bash -c "! cmp -s '$dll' '$decoy/Brg40Firmup_x64.dll'"
+e2e_wine own_version "$decoy/dll_version_probe.exe" "$(e2e_winpath "$app/Brg40Firmup_x64.dll")"
+e2e_expect_grep "brg40_get_dll_version reads the loaded module's own file" "$W/own_version.out" '^dll_version=0 1\.1$'
+e2e_wine decoy_version "$decoy/dll_version_probe.exe" "$(e2e_winpath "$decoy/Brg40Firmup_x64.dll")"
+e2e_expect_grep "and the decoy, loaded itself, reports its own 9.9" "$W/decoy_version.out" '^dll_version=0 9\.9$'
 
 e2e_ctl attach 3 version=1.04 >/dev/null
 e2e_ctl set 3 hw 0312340000000600 >/dev/null
