@@ -7,7 +7,8 @@
 #                                       # without it Wine runs in English (C.UTF-8)
 #   e2e_xvfb                            # Xvfb on a free display, DISPLAY exported (GUI suites only)
 #   e2e_sim_start                       # the simulator; BRG40_SIM_DIR / BRG40_SIM_PORT exported
-#   e2e_ctl attach 3 version=1.04       # a simulator command; prints the answer's details
+#   e2e_ctl attach 3 version=1.04       # a simulator command; prints the answer's details (brg40sim-ctl help)
+#   e2e_update_face_start               # brg40sim-pipes.exe: the update-mode device's pipes under Wine
 #   dir=$(e2e_stage app "$BRG40_WINDOWS_DIR/lib/Brg40Firmup_x64.dll" some.exe)   # files side by side
 #   e2e_wine run1 "$dir/some.exe" args  # Wine run; output in $E2E_WORK/run1.out and run1.err; returns its status
 #   e2e_wine_bg srv "$exe"; ...; e2e_wine_wait srv    # the same in the background
@@ -278,6 +279,18 @@ e2e__sim_stop() {
 }
 
 e2e_ctl() { "$E2E_CTL_BIN" "$@"; }
+
+# e2e_update_face_start: the converter's update-mode face (brg40sim-pipes.exe, a Wine process)
+# beside the simulator; it serves the update-mode device while the simulator has one. It ends
+# with the simulator or the prefix.
+e2e_update_face_start() {
+    local exe=$BRG40_WINDOWS_DIR/sim/pipes/brg40sim-pipes.exe ready=$E2E_WORK/update_face.ready
+    [[ -e $exe ]] || e2e_die "$exe is missing: build the windows preset"
+    [[ -n $E2E_SIM_PID ]] || e2e_die "e2e_sim_start before e2e_update_face_start"
+    rm -f "$ready"
+    e2e_wine_bg update_face "$exe" --ready-file "$(e2e_winpath "$ready")"
+    e2e_wait_until 30 test -e "$ready" || e2e_die "the update-mode face did not start (see $E2E_WORK/update_face.*)"
+}
 
 # --- Wine runs ----------------------------------------------------------------------------------
 
