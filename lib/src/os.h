@@ -1,5 +1,5 @@
 // The operating-system seam of the library: the only calls the portable core makes outside
-// itself. os_win32.cpp implements it for Windows; a port implements these eight functions.
+// itself. os_win32.cpp implements it for Windows; a port implements these seven functions.
 //
 // Rules for every implementation:
 // - Translate, never decide. No retries, no reading of sense data, no status codes: a failure is
