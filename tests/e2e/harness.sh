@@ -25,7 +25,7 @@
 # Wine output never goes to a pipe: the first Wine process's helpers inherit it and would hold
 # the pipe open. The SG_IO bridge is preloaded into every Wine process that e2e_wine starts.
 
-E2E_TEMPLATE_REVISION=1  # raise when the template's settings change
+E2E_TEMPLATE_REVISION=1  # raise when the template's making changes (its registry settings are hashed already)
 E2E_NAME=${E2E_NAME:-suite}
 E2E_WORK=${E2E_WORK:-}
 E2E_PASSED=0
