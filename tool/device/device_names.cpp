@@ -6,8 +6,7 @@
 const char kUpdateInfFileName[] = "brg40fup.inf";
 const char kUpdateHardwareId[] = "USB\\VID_1F3A&PID_0C21";
 
-void CopyInterfacePath(char* name, size_t size, const char* path)
-{
+void CopyInterfacePath(char* name, size_t size, const char* path) {
     size_t length = std::strlen(path);
     if (length > size - 1) {
         length = size - 1;  // an over-long path must not run past the buffer
@@ -16,8 +15,7 @@ void CopyInterfacePath(char* name, size_t size, const char* path)
     name[length] = '\0';
 }
 
-bool AppendPipeName(char* name, size_t size, const char* pipeName)
-{
+bool AppendPipeName(char* name, size_t size, const char* pipeName) {
     size_t length = std::strlen(name);
     size_t pipeLength = std::strlen(pipeName);
     // Checked before the backslash goes in: a path of size - 1 characters has no room left for it.
@@ -29,8 +27,7 @@ bool AppendPipeName(char* name, size_t size, const char* pipeName)
     return true;
 }
 
-bool MakeInfPath(const char* programPath, char* infPath, size_t size)
-{
+bool MakeInfPath(const char* programPath, char* infPath, size_t size) {
     std::memset(infPath, 0, size);
     // Drive and directory: everything up to the last separator, or the drive alone ("C:prog.exe").
     size_t keep = 0;
@@ -51,8 +48,7 @@ bool MakeInfPath(const char* programPath, char* infPath, size_t size)
     return true;
 }
 
-void MakeHardwareIdList(char* ids, size_t size)
-{
+void MakeHardwareIdList(char* ids, size_t size) {
     std::memset(ids, 0, size);
     std::memcpy(ids, kUpdateHardwareId, std::strlen(kUpdateHardwareId) + 1);
 }

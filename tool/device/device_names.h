@@ -11,8 +11,8 @@ constexpr size_t kDeviceNameSize = 256;
 constexpr size_t kInstallPathSize = 260;
 constexpr size_t kHardwareIdListSize = 260;
 
-extern const char kUpdateInfFileName[];   // "brg40fup.inf"
-extern const char kUpdateHardwareId[];    // "USB\VID_1F3A&PID_0C21"
+extern const char kUpdateInfFileName[];  // "brg40fup.inf"
+extern const char kUpdateHardwareId[];   // "USB\VID_1F3A&PID_0C21"
 
 // Copies path into name (capacity size), cut to size - 1 characters when longer. A cut path is
 // exactly size - 1 long, so AppendPipeName refuses it.

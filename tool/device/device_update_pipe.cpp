@@ -3,12 +3,10 @@
 
 #include "update_device.h"
 
-int DeviceUpdatePipe::Write(const uint8_t* data, uint32_t size)
-{
+int DeviceUpdatePipe::Write(const uint8_t* data, uint32_t size) {
     return WriteUpdatePipe(data, size);
 }
 
-int DeviceUpdatePipe::Read(uint8_t* data, uint32_t size)
-{
+int DeviceUpdatePipe::Read(uint8_t* data, uint32_t size) {
     return ReadUpdatePipe(data, size);
 }

@@ -6,8 +6,7 @@
 
 #include "device_names.h"
 
-BOOL InstallUpdateDriver(const char* hardwareIds, const char* infPath, BOOL* rebootRequired)
-{
+BOOL InstallUpdateDriver(const char* hardwareIds, const char* infPath, BOOL* rebootRequired) {
     GUID classGuid;
     char className[128];
     if (!SetupDiGetINFClassA(infPath, &classGuid, className, sizeof(className), nullptr)) {
@@ -20,8 +19,7 @@ BOOL InstallUpdateDriver(const char* hardwareIds, const char* infPath, BOOL* reb
 
     SP_DEVINFO_DATA deviceData = {};
     deviceData.cbSize = sizeof(deviceData);
-    if (SetupDiCreateDeviceInfoA(deviceInfo, className, &classGuid, nullptr, nullptr, DICD_GENERATE_ID,
-                                 &deviceData) &&
+    if (SetupDiCreateDeviceInfoA(deviceInfo, className, &classGuid, nullptr, nullptr, DICD_GENERATE_ID, &deviceData) &&
         // The list's length: the one ID, its zero and the zero that ends the list.
         SetupDiSetDeviceRegistryPropertyA(deviceInfo, &deviceData, SPDRP_HARDWAREID,
                                           reinterpret_cast<const BYTE*>(hardwareIds),
@@ -40,8 +38,7 @@ BOOL InstallUpdateDriver(const char* hardwareIds, const char* infPath, BOOL* reb
     return error == 0;
 }
 
-void InstallUpdateDriverBesideProgram()
-{
+void InstallUpdateDriverBesideProgram() {
     char infPath[kInstallPathSize];
     char hardwareIds[kHardwareIdListSize];
     char programPath[kInstallPathSize] = {};

@@ -19,8 +19,7 @@ static_assert(sizeof(completeDeviceName) == kDeviceNameSize, "name buffer and na
 constexpr DWORD kTransferTimeoutMs = 1000;
 
 // Diagnostics go to standard output; flushed at once so that no line is lost when the tool ends.
-static void Print(const char* format, ...)
-{
+static void Print(const char* format, ...) {
     va_list args;
     va_start(args, format);
     std::vprintf(format, args);
@@ -28,8 +27,7 @@ static void Print(const char* format, ...)
     std::fflush(stdout);
 }
 
-HANDLE OpenInterfaceDevice(HDEVINFO deviceInfo, PSP_DEVICE_INTERFACE_DATA interfaceData, char* name)
-{
+HANDLE OpenInterfaceDevice(HDEVINFO deviceInfo, PSP_DEVICE_INTERFACE_DATA interfaceData, char* name) {
     DWORD required = 0;
     SetupDiGetDeviceInterfaceDetailA(deviceInfo, interfaceData, nullptr, 0, &required, nullptr);
     if (required == 0) {
@@ -57,10 +55,8 @@ HANDLE OpenInterfaceDevice(HDEVINFO deviceInfo, PSP_DEVICE_INTERFACE_DATA interf
     return device;
 }
 
-HANDLE OpenUpdateDevice(const GUID* interfaceClass, char* name)
-{
-    HDEVINFO deviceInfo =
-        SetupDiGetClassDevsA(interfaceClass, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
+HANDLE OpenUpdateDevice(const GUID* interfaceClass, char* name) {
+    HDEVINFO deviceInfo = SetupDiGetClassDevsA(interfaceClass, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
     if (deviceInfo == INVALID_HANDLE_VALUE) {
         return INVALID_HANDLE_VALUE;
     }
@@ -81,8 +77,7 @@ HANDLE OpenUpdateDevice(const GUID* interfaceClass, char* name)
     return device;
 }
 
-BOOL GetUsbDeviceFileName(const GUID* interfaceClass, char* name)
-{
+BOOL GetUsbDeviceFileName(const GUID* interfaceClass, char* name) {
     HANDLE device = OpenUpdateDevice(interfaceClass, name);
     if (device == INVALID_HANDLE_VALUE) {
         return FALSE;
@@ -92,8 +87,7 @@ BOOL GetUsbDeviceFileName(const GUID* interfaceClass, char* name)
     return TRUE;
 }
 
-HANDLE OpenUpdatePipe(const char* pipeName)
-{
+HANDLE OpenUpdatePipe(const char* pipeName) {
     if (!GetUsbDeviceFileName(&UpdateInterfaceGuid, completeDeviceName)) {
         Print("Failed to GetUsbDeviceFileName err - %d\n", static_cast<int>(GetLastError()));
         return INVALID_HANDLE_VALUE;
@@ -115,8 +109,7 @@ HANDLE OpenUpdatePipe(const char* pipeName)
 }
 
 // One transfer: open the pipe, move one block, give up after kTransferTimeoutMs, close the pipe.
-static int TransferUpdatePipe(const char* pipeName, void* buffer, DWORD count, bool toDevice)
-{
+static int TransferUpdatePipe(const char* pipeName, void* buffer, DWORD count, bool toDevice) {
     OVERLAPPED overlapped = {};
     overlapped.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
 
@@ -157,13 +150,11 @@ static int TransferUpdatePipe(const char* pipeName, void* buffer, DWORD count, b
     return result;
 }
 
-int WriteUpdatePipe(const void* buffer, DWORD count)
-{
+int WriteUpdatePipe(const void* buffer, DWORD count) {
     // WriteFile only reads the buffer; the shared transfer takes it without const.
     return TransferUpdatePipe(commandPipeName, const_cast<void*>(buffer), count, true);
 }
 
-int ReadUpdatePipe(void* buffer, DWORD count)
-{
+int ReadUpdatePipe(void* buffer, DWORD count) {
     return TransferUpdatePipe(replyPipeName, buffer, count, false);
 }

@@ -1,0 +1,127 @@
+// Registry entries and object-manager link of the simulated update-mode device (Wine facts below
+// were measured with Wine 8.0).
+#include "interface_entry.h"
+
+#include <winternl.h>
+
+#include <cstdio>
+#include <cctype>
+
+extern "C" NTSTATUS NTAPI NtCreateSymbolicLinkObject(PHANDLE link,
+                                                     ACCESS_MASK access,
+                                                     POBJECT_ATTRIBUTES attributes,
+                                                     PUNICODE_STRING target);
+
+namespace sim {
+
+namespace {
+
+constexpr char kInterfaceClass[] = "{6c0f3a9d-2b57-4e18-8d4c-91a7e5b2f036}";
+constexpr char kSetupClass[] = "{88BAE032-5A81-49F0-BC3D-A4FF138216D6}";  // USBDevice, as brg40fup.inf
+constexpr char kHardwareIds[] = "USB\\VID_1F3A&PID_0C21\0";               // multi-string: one more zero
+constexpr char kEnumRoot[] = "SYSTEM\\CurrentControlSet\\Enum\\";
+constexpr char kClassesRoot[] = "SYSTEM\\CurrentControlSet\\Control\\DeviceClasses\\";
+constexpr ACCESS_MASK kSymbolicLinkAllAccess = 0xF0001;
+
+bool set_value(const std::string& key, const char* name, DWORD type, const void* data, DWORD size) {
+    HKEY handle;
+    LONG error =
+        RegCreateKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &handle, nullptr);
+    if (error == ERROR_SUCCESS) {
+        error = RegSetValueExA(handle, name, 0, type, static_cast<const BYTE*>(data), size);
+        RegCloseKey(handle);
+    }
+    if (error != ERROR_SUCCESS) {
+        std::fprintf(stderr, "brg40sim-pipes: cannot set HKLM\\%s\\%s: error %ld\n", key.c_str(), name, error);
+    }
+    return error == ERROR_SUCCESS;
+}
+
+bool set_text(const std::string& key, const char* name, const std::string& text) {
+    return set_value(key, name, REG_SZ, text.c_str(), static_cast<DWORD>(text.size() + 1));
+}
+
+std::wstring widen(const std::string& text) {
+    return std::wstring(text.begin(), text.end());  // the names are plain ASCII
+}
+
+}  // namespace
+
+InterfaceEntry::InterfaceEntry(unsigned instance) {
+    char serial[16];
+    std::snprintf(serial, sizeof serial, "SIM%04u", instance);
+    instance_id_ = std::string("USB\\VID_1F3A&PID_0C21\\") + serial;
+    // Not the key name Wine derives from the instance id ("##?#USB#VID_1F3A&PID_0C21#SIM0001#{...}"):
+    // SetupAPI rewrites SymbolicLink under that key with a path of its own making.
+    char key[32];
+    std::snprintf(key, sizeof key, "brg40sim#%04u", instance);
+    class_key_ = std::string(kClassesRoot) + kInterfaceClass + "\\" + key;
+    std::string lower = serial;
+    for (char& c : lower) {
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    path_ = std::string("\\\\?\\usb#vid_1f3a&pid_0c21#") + lower + "#" + kInterfaceClass;
+}
+
+InterfaceEntry::~InterfaceEntry() {
+    if (link_ != nullptr) {
+        CloseHandle(link_);
+    }
+}
+
+bool InterfaceEntry::set_linked(DWORD linked) {
+    return set_value(class_key_ + "\\#\\Control", "Linked", REG_DWORD, &linked, sizeof linked);
+}
+
+bool InterfaceEntry::show() {
+    // SetupAPI takes a present interface from Enum\<instance> (its ClassGUID) and DeviceClasses\{guid}\<key>
+    // (DeviceInstance, #\SymbolicLink, #\Control\Linked = 1).
+    std::string enum_key = kEnumRoot + instance_id_;
+    bool ok = set_text(enum_key, "ClassGUID", kSetupClass) &&
+              set_value(enum_key, "HardwareID", REG_MULTI_SZ, kHardwareIds, sizeof kHardwareIds) &&
+              set_text(enum_key, "DeviceDesc", "NKV-BRG40M firmware update") &&
+              set_text(class_key_, "DeviceInstance", instance_id_) &&
+              set_text(class_key_ + "\\#", "SymbolicLink", path_);
+    if (!ok) {
+        return false;
+    }
+
+    if (link_ == nullptr) {
+        // \??\usb#...#{guid} -> \Device\NamedPipe, so that "<path>\PIPE00" is the pipe PIPE00.
+        // DefineDosDeviceA crashes Wine 8.0 on a name this long; the native call does not. The link
+        // is temporary: it lives as long as this handle.
+        std::wstring name = L"\\??\\" + widen(path_.substr(4));
+        std::wstring target = L"\\Device\\NamedPipe";
+        UNICODE_STRING name_string{static_cast<USHORT>(name.size() * 2), static_cast<USHORT>(name.size() * 2),
+                                   &name[0]};
+        UNICODE_STRING target_string{static_cast<USHORT>(target.size() * 2), static_cast<USHORT>(target.size() * 2),
+                                     &target[0]};
+        OBJECT_ATTRIBUTES attributes;
+        InitializeObjectAttributes(&attributes, &name_string, OBJ_CASE_INSENSITIVE, nullptr, nullptr);
+        NTSTATUS status = NtCreateSymbolicLinkObject(&link_, kSymbolicLinkAllAccess, &attributes, &target_string);
+        if (status != 0) {
+            std::fprintf(stderr, "brg40sim-pipes: cannot link %s: status 0x%08lx\n", path_.c_str(),
+                         static_cast<unsigned long>(status));
+            link_ = nullptr;
+            return false;
+        }
+    }
+    return set_linked(1);
+}
+
+void InterfaceEntry::hide() {
+    set_linked(0);  // first, so that discovery stops listing it before the path stops opening
+    if (link_ != nullptr) {
+        CloseHandle(link_);
+        link_ = nullptr;
+    }
+}
+
+void InterfaceEntry::erase() {
+    hide();
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, (kEnumRoot + instance_id_).c_str());
+    // The whole interface class: SetupAPI adds a key of its own beside ours while it enumerates.
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, (std::string(kClassesRoot) + kInterfaceClass).c_str());
+}
+
+}  // namespace sim

@@ -1,0 +1,43 @@
+// The registry entries and the object-manager link that make the update-mode device's interface
+// present to SetupAPI and its path open onto the named pipes of this process.
+#ifndef BRG40_SIM_PIPES_INTERFACE_ENTRY_H
+#define BRG40_SIM_PIPES_INTERFACE_ENTRY_H
+
+#include <windows.h>
+
+#include <string>
+
+namespace sim {
+
+class InterfaceEntry {
+public:
+    // instance: the device number in the instance id and the path (1 gives "SIM0001").
+    explicit InterfaceEntry(unsigned instance = 1);
+    ~InterfaceEntry();
+    InterfaceEntry(const InterfaceEntry&) = delete;
+    InterfaceEntry& operator=(const InterfaceEntry&) = delete;
+
+    // Device arrives: registry entries with Linked = 1 and the link. Returns false (and says why on
+    // stderr) when a step failed.
+    bool show();
+    // Device leaves: Linked = 0 and the link removed, so discovery no longer finds it.
+    void hide();
+    // Removes the registry entries altogether (end of the simulator).
+    void erase();
+
+    bool shown() const { return link_ != nullptr; }
+    // "\\?\usb#vid_1f3a&pid_0c21#sim0001#{6c0f3a9d-...}"
+    const std::string& device_path() const { return path_; }
+
+private:
+    bool set_linked(DWORD linked);
+
+    std::string instance_id_;  // USB\VID_1F3A&PID_0C21\SIM0001
+    std::string class_key_;    // its key under DeviceClasses\{guid}
+    std::string path_;
+    HANDLE link_ = nullptr;
+};
+
+}  // namespace sim
+
+#endif

@@ -1,0 +1,128 @@
+// Serving PIPE00 and PIPE01: one thread per pipe instance, each serving one client at a time.
+#include "pipe_server.h"
+
+#include <cstdio>
+
+namespace sim {
+
+namespace {
+
+constexpr DWORD kBufferSize = 4096;
+constexpr size_t kMaxBlock = 4096;
+constexpr size_t kMaxReply = 64;  // longer than any loader reply (21 bytes)
+
+// True while the client of this server end is still connected.
+bool client_connected(HANDLE pipe) {
+    DWORD available = 0;
+    return PeekNamedPipe(pipe, nullptr, 0, nullptr, &available, nullptr) != 0;
+}
+
+}  // namespace
+
+PipeServer::PipeServer(UpdateLink& link, LinkLock& link_lock) : link_(link), link_lock_(link_lock) {}
+
+PipeServer::~PipeServer() {
+    // The threads run until the process ends; the handles go with it.
+}
+
+bool PipeServer::start() {
+    instances_.reserve(2 * kInstances);
+    for (int i = 0; i < 2 * kInstances; ++i) {
+        bool commands = i < kInstances;
+        HANDLE pipe = CreateNamedPipeA(commands ? "\\\\.\\pipe\\PIPE00" : "\\\\.\\pipe\\PIPE01", PIPE_ACCESS_DUPLEX,
+                                       PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT, kInstances, kBufferSize,
+                                       kBufferSize, 0, nullptr);
+        if (pipe == INVALID_HANDLE_VALUE) {
+            std::fprintf(stderr, "brg40sim-pipes: cannot create %s: error %lu\n", commands ? "PIPE00" : "PIPE01",
+                         GetLastError());
+            return false;
+        }
+        instances_.push_back({this, pipe, commands});
+    }
+    for (auto& instance : instances_) {
+        HANDLE thread = CreateThread(nullptr, 0, run, &instance, 0, nullptr);
+        if (thread == nullptr) {
+            return false;
+        }
+        CloseHandle(thread);
+    }
+    return true;
+}
+
+DWORD WINAPI PipeServer::run(void* argument) {
+    auto* instance = static_cast<Instance*>(argument);
+    for (;;) {
+        if (!ConnectNamedPipe(instance->pipe, nullptr) && GetLastError() != ERROR_PIPE_CONNECTED) {
+            Sleep(1);
+            continue;
+        }
+        if (instance->commands) {
+            instance->server->serve_commands(instance->pipe);
+        } else {
+            instance->server->serve_replies(instance->pipe);
+        }
+        DisconnectNamedPipe(instance->pipe);
+    }
+}
+
+// Everything the client writes before it closes its end is one block (the host writes one block per
+// open). Forwarded once the client has closed, which it does before it opens PIPE01.
+void PipeServer::serve_commands(HANDLE pipe) {
+    std::vector<uint8_t> block;
+    uint8_t buffer[kMaxBlock];
+    DWORD got = 0;
+    while (ReadFile(pipe, buffer, sizeof buffer, &got, nullptr) || GetLastError() == ERROR_MORE_DATA) {
+        if (block.size() + got <= kMaxBlock) {
+            block.insert(block.end(), buffer, buffer + got);
+        }
+    }
+    if (block.empty()) {
+        return;
+    }
+    Locked lock(link_lock_);
+    held_.clear();  // the loader drops an unread reply at the next request, and so do we
+    link_.pipe_write(block.data(), block.size());
+    ++blocks_written_;
+}
+
+// The loader's waiting reply goes to the reader as soon as there is one. A reader that asks for
+// fewer bytes takes the first ones; the rest go with the pipe instance when it closes. With no reply,
+// the read stays pending until the reader gives up.
+void PipeServer::serve_replies(HANDLE pipe) {
+    std::vector<uint8_t> reply;
+    while (reply.empty()) {
+        {
+            Locked lock(link_lock_);
+            if (!held_.empty()) {
+                reply.swap(held_);
+            } else {
+                uint8_t buffer[kMaxReply];
+                size_t got = link_.pipe_read(buffer, sizeof buffer);
+                reply.assign(buffer, buffer + got);
+            }
+        }
+        if (reply.empty()) {
+            if (!client_connected(pipe)) {
+                return;
+            }
+            Sleep(1);
+        }
+    }
+    DWORD written = 0;
+    if (!WriteFile(pipe, reply.data(), static_cast<DWORD>(reply.size()), &written, nullptr)) {
+        // The reader left in between: keep the reply for the next one, as the device would.
+        Locked lock(link_lock_);
+        if (held_.empty()) {
+            held_ = reply;
+        }
+        return;
+    }
+    ++replies_read_;
+    // Disconnecting discards unread bytes: wait until the reader has closed its end.
+    uint8_t sink[16];
+    DWORD got = 0;
+    while (ReadFile(pipe, sink, sizeof sink, &got, nullptr)) {
+    }
+}
+
+}  // namespace sim

@@ -1,0 +1,52 @@
+// The byte-mode named pipes PIPE00 (commands) and PIPE01 (replies) of the simulated update-mode
+// device: each block written to PIPE00 goes to the loader, each read of PIPE01 gets its next reply.
+#ifndef BRG40_SIM_PIPES_PIPE_SERVER_H
+#define BRG40_SIM_PIPES_PIPE_SERVER_H
+
+#include <windows.h>
+
+#include <atomic>
+#include "link_lock.h"
+#include <vector>
+
+#include "update_link.h"
+
+namespace sim {
+
+class PipeServer {
+public:
+    static constexpr int kInstances = 16;  // per pipe name
+
+    // link calls are made under one lock, from the instance threads.
+    PipeServer(UpdateLink& link, LinkLock& link_lock);
+    ~PipeServer();
+    PipeServer(const PipeServer&) = delete;
+    PipeServer& operator=(const PipeServer&) = delete;
+
+    // Creates every instance and starts its thread. False when a pipe could not be created.
+    bool start();
+
+    // Counts for the log and the tests: blocks forwarded to the loader, replies handed out.
+    unsigned long blocks_written() const { return blocks_written_; }
+    unsigned long replies_read() const { return replies_read_; }
+
+private:
+    struct Instance {
+        PipeServer* server;
+        HANDLE pipe;
+        bool commands;  // PIPE00, else PIPE01
+    };
+    static DWORD WINAPI run(void* instance);
+    void serve_commands(HANDLE pipe);
+    void serve_replies(HANDLE pipe);
+
+    UpdateLink& link_;
+    LinkLock& link_lock_;
+    std::vector<uint8_t> held_;  // a reply taken for a reader who left before it was written
+    std::vector<Instance> instances_;
+    std::atomic<unsigned long> blocks_written_{0}, replies_read_{0};
+};
+
+}  // namespace sim
+
+#endif
