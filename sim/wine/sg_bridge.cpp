@@ -72,8 +72,9 @@ wire::ScsiCall call_from_sg(int lpt, const sg_io_hdr& hdr) {
     expect(problems, "Lun", block[kLun], 0);
     expect(problems, "SenseInfoLength", block[kSenseInfoLength], 18);
     expect(problems, "SenseInfoOffset", u32_at(block + kSenseInfoOffset), kSenseOffset);
-    if (block[kDataIn] > 1) {
-        expect(problems, "DataIn", block[kDataIn], 0);  // the library only uses 0 (out) and 1 (in)
+    if (block[kDataIn] > 1) {  // the driver knows 0 (out) and 1 (in); 2 (unspecified) is not for it
+        problems += (problems.empty() ? "" : ", ") + std::string("DataIn=") + std::to_string(block[kDataIn]) +
+                    " (expected 0 or 1)";
     }
     // Wine copied these from the block; a mismatch means the block is not where we read it.
     uint64_t buffer;
