@@ -18,17 +18,23 @@ namespace {
 
 constexpr char kInterfaceClass[] = "{6c0f3a9d-2b57-4e18-8d4c-91a7e5b2f036}";
 constexpr char kSetupClass[] = "{88BAE032-5A81-49F0-BC3D-A4FF138216D6}";  // USBDevice, as brg40fup.inf
-constexpr char kHardwareIds[] = "USB\\VID_1F3A&PID_0C21\0";               // multi-string: one more zero
+constexpr char kHardwareId[] = "USB\\VID_1F3A&PID_0C21";
 constexpr char kEnumRoot[] = "SYSTEM\\CurrentControlSet\\Enum\\";
 constexpr char kClassesRoot[] = "SYSTEM\\CurrentControlSet\\Control\\DeviceClasses\\";
 constexpr ACCESS_MASK kSymbolicLinkAllAccess = 0xF0001;
 
+std::wstring widen(const std::string& text) {
+    return std::wstring(text.begin(), text.end());  // the names are plain ASCII
+}
+
+// Wide calls throughout: Wine's ANSI registry calls convert the key path in a buffer of 260
+// characters and fail with 234 beyond it, which the long paths of the tests exceed.
 bool set_value(const std::string& key, const char* name, DWORD type, const void* data, DWORD size) {
     HKEY handle;
-    LONG error =
-        RegCreateKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &handle, nullptr);
+    LONG error = RegCreateKeyExW(HKEY_LOCAL_MACHINE, widen(key).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                                 &handle, nullptr);
     if (error == ERROR_SUCCESS) {
-        error = RegSetValueExA(handle, name, 0, type, static_cast<const BYTE*>(data), size);
+        error = RegSetValueExW(handle, widen(name).c_str(), 0, type, static_cast<const BYTE*>(data), size);
         RegCloseKey(handle);
     }
     if (error != ERROR_SUCCESS) {
@@ -38,29 +44,33 @@ bool set_value(const std::string& key, const char* name, DWORD type, const void*
 }
 
 bool set_text(const std::string& key, const char* name, const std::string& text) {
-    return set_value(key, name, REG_SZ, text.c_str(), static_cast<DWORD>(text.size() + 1));
+    std::wstring wide = widen(text);
+    return set_value(key, name, REG_SZ, wide.c_str(), static_cast<DWORD>((wide.size() + 1) * sizeof(wchar_t)));
 }
 
-std::wstring widen(const std::string& text) {
-    return std::wstring(text.begin(), text.end());  // the names are plain ASCII
+bool set_multi_text(const std::string& key, const char* name, const std::string& text) {
+    std::wstring wide = widen(text);
+    wide.push_back(L'\0');  // the list ends with a second zero
+    return set_value(key, name, REG_MULTI_SZ, wide.c_str(), static_cast<DWORD>((wide.size() + 1) * sizeof(wchar_t)));
+}
+
+void delete_tree(const std::string& key) {
+    RegDeleteTreeW(HKEY_LOCAL_MACHINE, widen(key).c_str());
+    RegDeleteKeyW(HKEY_LOCAL_MACHINE, widen(key).c_str());
 }
 
 }  // namespace
 
-InterfaceEntry::InterfaceEntry(unsigned instance) {
-    char serial[16];
-    std::snprintf(serial, sizeof serial, "SIM%04u", instance);
-    instance_id_ = std::string("USB\\VID_1F3A&PID_0C21\\") + serial;
-    // Not the key name Wine derives from the instance id ("##?#USB#VID_1F3A&PID_0C21#SIM0001#{...}"):
-    // SetupAPI rewrites SymbolicLink under that key with a path of its own making.
-    char key[32];
-    std::snprintf(key, sizeof key, "brg40sim#%04u", instance);
-    class_key_ = std::string(kClassesRoot) + kInterfaceClass + "\\" + key;
+InterfaceEntry::InterfaceEntry(const std::string& serial) {
+    instance_id_ = "USB\\VID_1F3A&PID_0C21\\" + serial;
     std::string lower = serial;
     for (char& c : lower) {
         c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     }
-    path_ = std::string("\\\\?\\usb#vid_1f3a&pid_0c21#") + lower + "#" + kInterfaceClass;
+    // Not the key name Wine derives from the instance id ("##?#USB#VID_1F3A&PID_0C21#SIM0001#{...}"):
+    // SetupAPI rewrites SymbolicLink under that key with a path of its own making.
+    class_key_ = std::string(kClassesRoot) + kInterfaceClass + "\\brg40sim#" + lower;
+    path_ = "\\\\?\\usb#vid_1f3a&pid_0c21#" + lower + "#" + kInterfaceClass;
 }
 
 InterfaceEntry::~InterfaceEntry() {
@@ -73,12 +83,11 @@ bool InterfaceEntry::set_linked(DWORD linked) {
     return set_value(class_key_ + "\\#\\Control", "Linked", REG_DWORD, &linked, sizeof linked);
 }
 
-bool InterfaceEntry::show() {
+bool InterfaceEntry::show(bool with_link) {
     // SetupAPI takes a present interface from Enum\<instance> (its ClassGUID) and DeviceClasses\{guid}\<key>
     // (DeviceInstance, #\SymbolicLink, #\Control\Linked = 1).
     std::string enum_key = kEnumRoot + instance_id_;
-    bool ok = set_text(enum_key, "ClassGUID", kSetupClass) &&
-              set_value(enum_key, "HardwareID", REG_MULTI_SZ, kHardwareIds, sizeof kHardwareIds) &&
+    bool ok = set_text(enum_key, "ClassGUID", kSetupClass) && set_multi_text(enum_key, "HardwareID", kHardwareId) &&
               set_text(enum_key, "DeviceDesc", "NKV-BRG40M firmware update") &&
               set_text(class_key_, "DeviceInstance", instance_id_) &&
               set_text(class_key_ + "\\#", "SymbolicLink", path_);
@@ -86,7 +95,7 @@ bool InterfaceEntry::show() {
         return false;
     }
 
-    if (link_ == nullptr) {
+    if (with_link && link_ == nullptr) {
         // \??\usb#...#{guid} -> \Device\NamedPipe, so that "<path>\PIPE00" is the pipe PIPE00.
         // DefineDosDeviceA crashes Wine 8.0 on a name this long; the native call does not. The link
         // is temporary: it lives as long as this handle.
@@ -106,10 +115,12 @@ bool InterfaceEntry::show() {
             return false;
         }
     }
-    return set_linked(1);
+    shown_ = set_linked(1);
+    return shown_;
 }
 
 void InterfaceEntry::hide() {
+    shown_ = false;
     set_linked(0);  // first, so that discovery stops listing it before the path stops opening
     if (link_ != nullptr) {
         CloseHandle(link_);
@@ -119,9 +130,14 @@ void InterfaceEntry::hide() {
 
 void InterfaceEntry::erase() {
     hide();
-    RegDeleteTreeA(HKEY_LOCAL_MACHINE, (kEnumRoot + instance_id_).c_str());
-    // The whole interface class: SetupAPI adds a key of its own beside ours while it enumerates.
-    RegDeleteTreeA(HKEY_LOCAL_MACHINE, (std::string(kClassesRoot) + kInterfaceClass).c_str());
+    delete_tree(kEnumRoot + instance_id_);
+    delete_tree(class_key_);
+}
+
+void InterfaceEntry::erase_class() {
+    erase();
+    // SetupAPI adds keys of its own beside ours while it enumerates.
+    delete_tree(std::string(kClassesRoot) + kInterfaceClass);
 }
 
 }  // namespace sim

@@ -11,21 +11,25 @@ namespace sim {
 
 class InterfaceEntry {
 public:
-    // instance: the device number in the instance id and the path (1 gives "SIM0001").
-    explicit InterfaceEntry(unsigned instance = 1);
+    // serial: the last part of the instance id (USB\VID_1F3A&PID_0C21\SIM0001) and, in lower case, of
+    // the path. Tests make entries of their own with other serials (a path that does not open, a
+    // path of a chosen length).
+    explicit InterfaceEntry(const std::string& serial = "SIM0001");
     ~InterfaceEntry();
     InterfaceEntry(const InterfaceEntry&) = delete;
     InterfaceEntry& operator=(const InterfaceEntry&) = delete;
 
-    // Device arrives: registry entries with Linked = 1 and the link. Returns false (and says why on
-    // stderr) when a step failed.
-    bool show();
+    // Device arrives: registry entries with Linked = 1 and, when with_link, the link. Returns false
+    // (and says why on stderr) when a step failed.
+    bool show(bool with_link = true);
     // Device leaves: Linked = 0 and the link removed, so discovery no longer finds it.
     void hide();
-    // Removes the registry entries altogether (end of the simulator).
+    // Removes this entry's registry keys.
     void erase();
+    // Removes every entry of the interface class (start and end of the simulator).
+    void erase_class();
 
-    bool shown() const { return link_ != nullptr; }
+    bool shown() const { return shown_; }
     // "\\?\usb#vid_1f3a&pid_0c21#sim0001#{6c0f3a9d-...}"
     const std::string& device_path() const { return path_; }
 
@@ -36,6 +40,7 @@ private:
     std::string class_key_;    // its key under DeviceClasses\{guid}
     std::string path_;
     HANDLE link_ = nullptr;
+    bool shown_ = false;
 };
 
 }  // namespace sim

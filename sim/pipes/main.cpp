@@ -45,7 +45,7 @@ int main(int argc, char** argv) {
     sim::LinkLock lock;
     sim::ClientLink link(client);
     sim::InterfaceEntry entry;
-    entry.erase();  // whatever an earlier run left behind
+    entry.erase_class();  // whatever an earlier run left behind
     sim::PipeServer server(link, lock);
     if (!server.start()) {
         return 1;
@@ -58,6 +58,7 @@ int main(int argc, char** argv) {
     }
     say("ready");
 
+    bool show_failed = false;
     for (;;) {
         bool present;
         bool alive;
@@ -69,17 +70,19 @@ int main(int argc, char** argv) {
         if (!alive) {
             break;
         }
-        if (present && !entry.shown()) {
-            if (entry.show()) {
-                say("update-mode device present");
+        if (present && !entry.shown() && !show_failed) {
+            show_failed = !entry.show();  // tried once per arrival; the reason is on stderr
+            say(show_failed ? "update-mode device could not be shown" : "update-mode device present");
+        } else if (!present) {
+            show_failed = false;
+            if (entry.shown()) {
+                entry.hide();
+                say("update-mode device gone");
             }
-        } else if (!present && entry.shown()) {
-            entry.hide();
-            say("update-mode device gone");
         }
         Sleep(kPollMs);
     }
-    entry.erase();
+    entry.erase_class();
     say("simulator gone; entries removed");
     std::printf("brg40sim-pipes: %lu blocks written, %lu replies read\n", server.blocks_written(),
                 server.replies_read());

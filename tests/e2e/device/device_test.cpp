@@ -1,6 +1,6 @@
 // brg40fup-device-test: the update-mode device routines (tool/device) under Wine, against the
 // simulated converter and its update-mode face (brg40sim-pipes.exe). One case per run:
-//   brg40fup-device-test.exe names | exchange | absent | silent | leave | install | bench [N]
+//   brg40fup-device-test.exe names | exchange | two | long | absent | silent | leave | install | bench [N]
 // Prints "N passed, N failed" and exits nonzero on any failure.
 #include <windows.h>
 #include <setupapi.h>
@@ -13,6 +13,7 @@
 #include "device_names.h"
 #include "device_update_pipe.h"
 #include "driver_install.h"
+#include "interface_entry.h"
 #include "sim_client.h"
 #include "stdout_capture.h"
 #include "update_device.h"
@@ -266,6 +267,74 @@ void case_exchange() {
           "block read back as written: " + hex(reply, 21));
 }
 
+// Two interfaces of the class, the first of which does not open: it is tried and reported, the
+// second is used.
+void case_two() {
+    Bench bench;
+    if (!bench.start() || !bench.enter_update_mode()) {
+        return;
+    }
+    sim::InterfaceEntry dangling("0DANGLING");  // listed before SIM0001; no link behind its path
+    check(dangling.show(false), "second interface entry made");
+    // Wine lists devices in the order their keys first appear under the class, and adds a key of
+    // its own per device ("##?#USB#...#0DANGLING#{...}", sorting before SIM0001's) on enumerating:
+    // one enumeration first puts the dangling device ahead.
+    interface_present();
+    const uint8_t request[5] = {0x01, 0x10, 0x00, 0x08, 0x00};
+    uint8_t reply[21] = {};
+    StdoutCapture capture;
+    WriteUpdatePipe(request, sizeof request);
+    ReadUpdatePipe(reply, sizeof reply);
+    std::vector<std::string> lines = capture.finish();
+    dangling.erase();
+    const std::string& bad = dangling.device_path();
+    std::vector<std::string> expected;
+    for (const char* pipe : {"PIPE00", "PIPE01"}) {
+        expected.push_back("Attempting to open " + bad + "\n");
+        expected.push_back("FAILED to open " + bad + "\n");
+        for (const auto& line : transfer_lines(pipe)) {
+            expected.push_back(line);
+        }
+    }
+    check(lines == expected, "first interface tried and failed, second used: " + show_lines(lines));
+    check(reply[0] == 0x01, "reply through the second interface: " + hex(reply, sizeof reply));
+}
+
+// Interface paths of 248 and 249 characters: the full pipe name of the first is 255 characters and
+// opens; the second fails with the long-filename line.
+void case_long() {
+    Bench bench;
+    if (!bench.start()) {
+        return;
+    }
+    check(wait_for_interface(false), "no update-mode interface in normal mode");
+    for (size_t length : {248u, 249u}) {
+        const size_t fixed = std::strlen(kDevicePath) - std::strlen("sim0001");
+        sim::InterfaceEntry entry(std::string(length - fixed, 'L'));
+        std::string label = "path of " + std::to_string(length);
+        check(entry.device_path().size() == length, label + ": made " + std::to_string(entry.device_path().size()));
+        check(entry.show(true) && wait_for_interface(true), label + ": interface present");
+        const uint8_t close = 0xFF;  // goes nowhere: no converter is in update mode
+        StdoutCapture capture;
+        int written = WriteUpdatePipe(&close, 1);
+        std::vector<std::string> lines = capture.finish();
+        entry.erase();
+        check(wait_for_interface(false), label + ": interface removed again");
+        const std::string& path = entry.device_path();
+        std::vector<std::string> expected = {"Attempting to open " + path + "\n"};
+        if (length == 248) {
+            expected.push_back("completeDeviceName = (" + path + "\\PIPE00)\n");
+            expected.push_back("Opened successfully.\n");
+            check(written != -1, label + ": pipe opened");
+            check(std::strlen(completeDeviceName) == 255, label + ": full name of 255 characters");
+        } else {
+            expected.push_back("Failed to open handle - possibly long filename\n");
+            check(written == -1, label + ": -1");
+        }
+        check(lines == expected, label + ": lines " + show_lines(lines));
+    }
+}
+
 // No update-mode device: the discovery failure line, -1, the buffer as the caller left it.
 void case_absent() {
     Bench bench;
@@ -495,6 +564,10 @@ int main(int argc, char** argv) {
         case_names();
     } else if (which == "exchange") {
         case_exchange();
+    } else if (which == "two") {
+        case_two();
+    } else if (which == "long") {
+        case_long();
     } else if (which == "absent") {
         case_absent();
     } else if (which == "silent") {
@@ -506,7 +579,8 @@ int main(int argc, char** argv) {
     } else if (which == "bench") {
         case_bench(argc > 2 ? std::atoi(argv[2]) : 200);
     } else {
-        std::fprintf(stderr, "usage: brg40fup-device-test.exe names|exchange|absent|silent|leave|install|bench [N]\n");
+        std::fprintf(stderr,
+                     "usage: brg40fup-device-test.exe names|exchange|two|long|absent|silent|leave|install|bench [N]\n");
         return 2;
     }
     std::printf("%d passed, %d failed\n", g_passed, g_failed);

@@ -26,6 +26,8 @@ run_case() {  # run_case NAME
 }
 e2e_check "pipe names, .inf path and hardware-ID list (248/249-character paths, no overrun)" run_case names
 e2e_check "one exchange: three lines per transfer, the flash bytes in the reply" run_case exchange
+e2e_check "two interfaces, the first does not open: it is reported, the second is used" run_case two
+e2e_check "interface paths of 248 and 249 characters: opened / long-filename line" run_case long
 e2e_check "no update-mode device: discovery failure line, -1, buffer untouched" run_case absent
 e2e_check "silent loader: the read gives up after the wait, the reply stays cleared" run_case silent
 e2e_check "close byte and unplugging: the interface goes" run_case leave
