@@ -30,6 +30,7 @@ e2e_check "two interfaces, the first does not open: it is reported, the second i
 e2e_check "interface paths of 248 and 249 characters: opened / long-filename line" run_case long
 e2e_check "no update-mode device: discovery failure line, -1, buffer untouched" run_case absent
 e2e_check "silent loader: the read gives up after the wait, the reply stays cleared" run_case silent
+e2e_check "short reply: the rest of the buffer keeps the caller's bytes" run_case short
 e2e_check "close byte and unplugging: the interface goes" run_case leave
 e2e_check "driver installation: brg40fup.inf installed, no temporary ROOT node" run_case install
 
