@@ -6,15 +6,13 @@ exe=$1 work=$2
 mkdir -p "$work"
 export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d" WINEARCH=win64
 
-display=""
-for n in $(seq 140 199); do
-    [[ -e /tmp/.X$n-lock || -e /tmp/.X11-unix/X$n ]] && continue
-    display=$n
-    break
-done
-[[ -n $display ]] || { echo "no free X display" >&2; exit 2; }
-Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+# Xvfb picks a free display itself and writes its number to fd 3.
+rm -f "$work/display"
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
 xvfb=$!
+for _ in $(seq 100); do [[ -s $work/display ]] && break; sleep 0.1; done
+display=$(head -n1 "$work/display" 2>/dev/null)
+[[ -n $display ]] || { echo "Xvfb did not start" >&2; kill "$xvfb" 2>/dev/null; exit 2; }
 export DISPLAY=:$display
 cleanup() {
     wineserver -k 2>/dev/null
@@ -22,7 +20,6 @@ cleanup() {
     wait "$xvfb" 2>/dev/null
 }
 trap cleanup EXIT
-for _ in $(seq 50); do [[ -e /tmp/.X11-unix/X$display ]] && break; sleep 0.1; done
 
 if [[ ! -f $WINEPREFIX/system.reg ]]; then
     wineboot -i >"$work/wineboot.log" 2>&1
