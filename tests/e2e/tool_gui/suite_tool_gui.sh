@@ -1,0 +1,172 @@
+#!/usr/bin/env bash
+# The update tool's window as a person meets it, in English and in Japanese: start-up with and
+# without a converter (order of the start-up steps, message 111), the single-instance guard, the
+# hidden check box, the About box, the ways out, "[1] Reference", "[2] Write" without an
+# update-mode device (message 125, then 121 on Exit), and the progress bar's pixels.
+# Screenshots land in the work folder's screens/.
+#   suite_tool_gui.sh BRG40MFUP_EXE ROBOT_EXE FWU_GEN_EXE
+set -uo pipefail
+tool_exe=$1
+robot_exe=$2
+gen_exe=$3
+# shellcheck source=../harness.sh
+source "$(dirname "$0")/../harness.sh"
+
+e2e_begin wine_tool_gui
+e2e_xvfb
+SCREENS=$E2E_WORK/screens
+mkdir -p "$SCREENS"
+
+now_ms() { date +%s%3N; }
+
+# robot NAME STEP...: one robot run against the tool of this language; a PASS/FAIL line for it.
+robot() {
+    local name=$1
+    shift
+    e2e_wine "$name" --timeout 240 "$APP/brg40robot.exe" --exe "$(e2e_winpath "$APP/Brg40mFup.exe")" "$@"
+    local status=$?
+    e2e_check "$TAG: robot $name" test "$status" -eq 0
+    if ((status != 0)); then
+        tr -d '\r' <"$E2E_WORK/$name.out" | sed 's/^/      | /' | tail -25 >&2
+    fi
+    return "$status"
+}
+
+# The time in milliseconds of the first simulator event that matches REGEX.
+event_ms() {
+    local line
+    line=$(grep -iE -m1 -- "$1" "$E2E_WORK/events_$TAG") || return 1
+    local stamp=${line%% *}
+    local micro=${stamp#*.}
+    echo $((${stamp%.*} * 1000 + 10#$micro / 1000))
+}
+
+robot_value() {  # robot_value RUN REGEX: the number after "at " on the first matching line
+    tr -d '\r' <"$E2E_WORK/$1.out" | grep -E -m1 -- "$2" | sed -E 's/.* at ([0-9]+).*/\1/'
+}
+
+to_png() {  # the robot's BMP files into PNG for people to look at
+    local bmp
+    for bmp in "$SCREENS"/*.bmp; do
+        [[ -e $bmp ]] || continue
+        if command -v convert >/dev/null && convert "$bmp" "${bmp%.bmp}.png" 2>/dev/null; then
+            rm -f "$bmp"
+        fi
+    done
+}
+
+shot() { e2e_winpath "$SCREENS/$1_$TAG.bmp"; }
+
+one_language() {  # one_language en|ja
+    TAG=$1
+    local main_title about_title
+    if [[ $TAG == ja ]]; then
+        e2e_prefix --japanese
+        main_title="NKV-BRG40M ﾌｧｰﾑｱｯﾌﾟﾂｰﾙ"
+        about_title="Brg40mFupのﾊﾞｰｼﾞｮﾝ情報"
+    else
+        e2e_prefix
+        main_title="NKV-BRG40M FirmwareUpdateTool"
+        about_title="About Brg40mFup"
+    fi
+    e2e_sim_start
+    APP=$(e2e_stage "app_$TAG" "$tool_exe" "$(dirname "$tool_exe")/Brg40Firmup_x64.dll" \
+        "$(dirname "$tool_exe")/brg40fup.inf" "$robot_exe")
+    local gen_dir
+    gen_dir=$(e2e_stage "gen_$TAG" "$gen_exe")
+    e2e_wine "gen_$TAG" "$gen_dir/$(basename "$gen_exe")" "$(e2e_winpath "$APP/new.fwu")" 1.05
+    e2e_wine "gen_big_$TAG" "$gen_dir/$(basename "$gen_exe")" "$(e2e_winpath "$APP/big.fwu")" 1.07 size=22537
+    e2e_check "$TAG: test images written (22528 and 22537 bytes)" \
+        test "$(stat -c %s "$APP/new.fwu" 2>/dev/null)" = 22528 -a "$(stat -c %s "$APP/big.fwu" 2>/dev/null)" = 22537
+
+    # --- A: converter 1.04 present --------------------------------------------------------------
+    e2e_ctl attach 3 version=1.04 >/dev/null
+    e2e_ctl events clear >/dev/null
+    local t0
+    t0=$(now_ms)
+    e2e_wine_bg "tool_a_$TAG" "$APP/Brg40mFup.exe"
+    robot "start_$TAG" "wait-main 60" "expect-no-msgbox 300" "expect-text 1005 1.04" "expect-text 1006" \
+        "expect-text 1003" "expect-enabled 1000 0" "expect-enabled 1004 1" "expect-enabled 2 1" \
+        "expect-visible 1007 0" "expect-visible 1002 0" "expect-visible 1 0" "shot main $(shot main)"
+    e2e_expect_grep "$TAG: the window's title" "$E2E_WORK/start_$TAG.out" "title=$main_title\$"
+
+    # The order of the start-up steps, from the converter's events and the installed driver file.
+    e2e_ctl events >"$E2E_WORK/events_$TAG"
+    local t_version t_mode t_window t_inf inf
+    t_version=$(event_ms 'lpt3 scsi da') || t_version=""
+    t_mode=$(event_ms 'lpt3 scsi fe') || t_mode=""
+    t_window=$(robot_value "start_$TAG" 'main visible at')
+    inf=$(grep -l -i 'VID_1F3A&PID_0C21' "$WINEPREFIX"/drive_c/windows/inf/*.inf 2>/dev/null | head -n1)
+    # The copy keeps the source's modification time; its status change time is the copy's own.
+    t_inf=$([[ -n $inf ]] && stat -c %.3Z "$inf" | tr -d .)
+    echo "      start ${t0}, version query ${t_version:-?}, driver file ${t_inf:-?} ($inf), mode command ${t_mode:-?}, window ${t_window:-?}"
+    e2e_check "$TAG: the version query came first" test -n "$t_version" -a -n "$t_mode" -a "${t_version:-0}" -lt "${t_mode:-0}"
+    e2e_check "$TAG: the driver was installed after the version query and before the mode command" \
+        test -n "$t_inf" -a "${t_version:-0}" -le "${t_inf:-0}" -a "${t_inf:-0}" -le "${t_mode:-0}"
+    e2e_check "$TAG: the window came at least a second after the mode command" \
+        test -n "$t_window" -a $((${t_window:-0} - ${t_mode:-0})) -ge 950
+    e2e_check "$TAG: the mode command was sent once" test "$(grep -ic 'lpt3 scsi fe' "$E2E_WORK/events_$TAG")" -eq 1
+    if [[ -n $t_window ]]; then
+        echo "MEASURE $TAG start-up to the window without the 1 s pause: $((t_window - t0 - 1000)) ms" \
+            "(of which after the mode command: $((t_window - t_mode - 1000)) ms)"
+    fi
+
+    # A second copy ends at once, without a window, a message or a word to the converter.
+    local t1 t2 events_before
+    events_before=$(e2e_ctl events | wc -l)
+    t1=$(now_ms)
+    e2e_wine "second_$TAG" --timeout 60 "$APP/Brg40mFup.exe"
+    local second_status=$?
+    t2=$(now_ms)
+    echo "      the second copy ran for $((t2 - t1)) ms (status $second_status)"
+    e2e_check "$TAG: a second copy ends by itself, silently" test "$second_status" -eq 0
+    e2e_check "$TAG: the second copy did not talk to the converter" test "$(e2e_ctl events | wc -l)" -eq "$events_before"
+
+    robot "dialog_$TAG" "expect-main-count 1" "expect-no-msgbox 200" \
+        "accel" "expect-visible 1007 1" "expect-checked 1007 0" "accel" "expect-visible 1007 1" "expect-checked 1007 0" \
+        "syscommand 0x10" "wait-about 10" "shot about $(shot about)" "close-about" \
+        "click 1004" "open-file 20 $(e2e_winpath "$APP/big.fwu")" "sleep 500" \
+        "expect-text 1003" "expect-text 1006" "expect-enabled 1000 0" \
+        "click 1004" "open-file 20 $(e2e_winpath "$APP/new.fwu")" "sleep 500" \
+        "expect-text 1006 1.05" "expect-text 1003 $(e2e_winpath "$APP/new.fwu")" "expect-enabled 1000 1" \
+        "bar-check 50 $(shot bar50) Write Flash 050%" \
+        "bar-check 30 $(shot bar30) close session... 030%" \
+        "click 1000" "wait-msgbox 60" "expect-msgbox 125 124" "shot msgbox $(shot msg125)" "answer 1" \
+        "click 2" "wait-msgbox 60" "expect-msgbox 121 120" "answer 1" "wait-gone 30"
+    e2e_expect_grep "$TAG: the About box's title" "$E2E_WORK/dialog_$TAG.out" "about title=$about_title\$"
+    e2e_wine_wait "tool_a_$TAG" 30
+    e2e_check "$TAG: the program ended after Exit" test $? -eq 0
+    e2e_expect_grep "$TAG: a failed discovery is reported on standard output" \
+        "$E2E_WORK/tool_a_$TAG.out" '^Failed to GetUsbDeviceFileName err - -?[0-9]+$'
+    e2e_ctl events >"$E2E_WORK/events_$TAG"
+    e2e_check "$TAG: nothing reached the converter's loader" bash -c "! grep -q 'pipe-write' '$E2E_WORK/events_$TAG'"
+
+    # --- B, C, D: no converter: message 111 first; Esc, the close box, command 1 -----------------
+    e2e_ctl detach 3 >/dev/null
+    e2e_wine_bg "tool_b_$TAG" "$APP/Brg40mFup.exe"
+    robot "absent_$TAG" "wait-msgbox 60" "expect-msgbox 111 102" "expect-main-hidden" "shot msgbox $(shot msg111)" \
+        "answer 1" "wait-main 20" "expect-text 1005 FF.FF" "expect-enabled 1000 0" \
+        "key 0x1B" "wait-msgbox 60" "expect-msgbox 121 120" "answer 1" "wait-gone 30"
+    e2e_wine_wait "tool_b_$TAG" 30
+    e2e_check "$TAG: Esc ended the program" test $? -eq 0
+
+    e2e_wine_bg "tool_c_$TAG" "$APP/Brg40mFup.exe"
+    robot "closebox_$TAG" "wait-msgbox 60" "answer 1" "wait-main 20" \
+        "close-box" "wait-msgbox 60" "expect-msgbox 121 120" "answer 1" "wait-gone 30"
+    e2e_wine_wait "tool_c_$TAG" 30
+    e2e_check "$TAG: the close box ended the program" test $? -eq 0
+
+    e2e_wine_bg "tool_d_$TAG" "$APP/Brg40mFup.exe"
+    robot "command1_$TAG" "wait-msgbox 60" "answer 1" "wait-main 20" \
+        "command 1" "expect-no-msgbox 1500" "wait-gone 30"
+    e2e_wine_wait "tool_d_$TAG" 30
+    e2e_check "$TAG: command 1 ended the program" test $? -eq 0
+    e2e_check "$TAG: command 1 skipped the closing check (no transfer tried)" \
+        bash -c "! grep -q 'GetUsbDeviceFileName' '$E2E_WORK/tool_d_$TAG.out'"
+}
+
+one_language en
+one_language ja
+to_png
+echo "      screenshots: $SCREENS"
+e2e_end
