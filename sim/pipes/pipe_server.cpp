@@ -21,10 +21,6 @@ bool client_connected(HANDLE pipe) {
 
 PipeServer::PipeServer(UpdateLink& link, LinkLock& link_lock) : link_(link), link_lock_(link_lock) {}
 
-PipeServer::~PipeServer() {
-    // The threads run until the process ends; the handles go with it.
-}
-
 bool PipeServer::start() {
     instances_.reserve(2 * kInstances);
     for (int i = 0; i < 2 * kInstances; ++i) {
@@ -52,16 +48,20 @@ bool PipeServer::start() {
 DWORD WINAPI PipeServer::run(void* argument) {
     auto* instance = static_cast<Instance*>(argument);
     for (;;) {
-        if (!ConnectNamedPipe(instance->pipe, nullptr) && GetLastError() != ERROR_PIPE_CONNECTED) {
-            Sleep(1);
-            continue;
-        }
-        if (instance->commands) {
-            instance->server->serve_commands(instance->pipe);
+        // A client that came and went before this call leaves ERROR_NO_DATA: what it wrote is
+        // still to be read.
+        BOOL connected = ConnectNamedPipe(instance->pipe, nullptr);
+        DWORD error = connected ? ERROR_SUCCESS : GetLastError();
+        if (connected || error == ERROR_PIPE_CONNECTED || error == ERROR_NO_DATA) {
+            if (instance->commands) {
+                instance->server->serve_commands(instance->pipe);
+            } else {
+                instance->server->serve_replies(instance->pipe);
+            }
         } else {
-            instance->server->serve_replies(instance->pipe);
+            Sleep(1);
         }
-        DisconnectNamedPipe(instance->pipe);
+        DisconnectNamedPipe(instance->pipe);  // back to listening, whatever happened
     }
 }
 

@@ -18,8 +18,8 @@ public:
     static constexpr int kInstances = 16;  // per pipe name
 
     // link calls are made under one lock, from the instance threads.
+    // The instance threads run until the process ends; the pipe handles go with it.
     PipeServer(UpdateLink& link, LinkLock& link_lock);
-    ~PipeServer();
     PipeServer(const PipeServer&) = delete;
     PipeServer& operator=(const PipeServer&) = delete;
 
