@@ -291,6 +291,64 @@ void Shot(HWND hwnd, const std::string& path) {
     Say("screenshot " + path);
 }
 
+// Follows the bar's text while the tool is busy (the text is read without a message to its
+// thread), until a message box appears or the main dialog goes away. Prints each new text and
+// photographs the main dialog when a phase first reaches half-way.
+void WatchBar(double seconds, const std::string& shotPrefix) {
+    HWND main = MainOrFail();
+    HWND bar = ItemOrFail(kProgressId);
+    const long long start = NowMs();
+    const long long end = start + static_cast<long long>(seconds * 1000);
+    std::wstring last = L"\x1";
+    std::vector<std::wstring> photographed;
+    int changes = 0;
+    while (NowMs() < end) {
+        wchar_t buffer[256] = L"";
+        const int length = IsWindow(bar) ? InternalGetWindowText(bar, buffer, 256) : 0;
+        const std::wstring text(buffer, static_cast<size_t>(length > 0 ? length : 0));
+        if (text != last) {
+            last = text;
+            ++changes;
+            printf("bar: %s\n", Utf8(text).c_str());
+            // "Erase Flash 050%", "Write Flash 050%", "close session... 050%": one picture each.
+            const size_t half = text.find(L"050%");
+            if (!shotPrefix.empty() && half != std::wstring::npos) {
+                const std::wstring phase = text.substr(0, half);
+                bool done = false;
+                for (const std::wstring& p : photographed) {
+                    done = done || p == phase;
+                }
+                if (!done) {
+                    photographed.push_back(phase);
+                    RECT rect;
+                    GetWindowRect(main, &rect);
+                    Capture capture;
+                    const std::string name = shotPrefix + "_" + std::to_string(photographed.size()) + ".bmp";
+                    if (CaptureScreen(rect, capture) && WriteBmp(capture, name)) {
+                        Say("screenshot " + name);
+                    }
+                }
+            }
+        }
+        if (!IsWindow(main) || !IsWindowVisible(main)) {
+            Say("watch ended: main dialog gone after " + std::to_string(NowMs() - start) + " ms, " +
+                std::to_string(changes) + " texts");
+            g.main = nullptr;
+            return;
+        }
+        HWND box = FindTop(&IsMessageBox);
+        if (box != nullptr) {
+            g.box = box;
+            Say("watch ended: msgbox after " + std::to_string(NowMs() - start) + " ms, " + std::to_string(changes) +
+                " texts");
+            Say("msgbox caption=" + OneLine(TextOf(box)) + " | text=" + OneLine(TextOf(GetDlgItem(box, kMsgBoxTextId))));
+            return;
+        }
+        Sleep(2);
+    }
+    Fail("watch-bar: neither a message box nor the end within the time");
+}
+
 std::string Hex(COLORREF c) {
     char text[16];
     snprintf(text, sizeof(text), "%02X%02X%02X", GetRValue(c), GetGValue(c), GetBValue(c));
@@ -577,6 +635,8 @@ void Run(const std::string& step) {
         Shot(target, arg(2));
     } else if (verb == "bar-check") {
         BarCheck(Number(arg(1)), Wide(Rest(step, 3)), arg(2));
+    } else if (verb == "watch-bar") {
+        WatchBar(atof(arg(1).c_str()), w.size() > 2 ? w[2] : std::string());
     } else if (verb == "wait-gone") {
         // The main dialog seen last (it may already be gone).
         HWND main = g.main != nullptr ? g.main : FindTop(&IsMainDialog);

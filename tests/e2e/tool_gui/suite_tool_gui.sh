@@ -163,6 +163,49 @@ one_language() {  # one_language en|ja
     e2e_check "$TAG: command 1 ended the program" test $? -eq 0
     e2e_check "$TAG: command 1 skipped the closing check (no transfer tried)" \
         bash -c "! grep -q 'GetUsbDeviceFileName' '$E2E_WORK/tool_d_$TAG.out'"
+
+    # --- E: a whole update, 1.04 to 1.05, with the update-mode face serving the loader ------------
+    e2e_ctl attach 3 version=1.04 >/dev/null
+    e2e_update_face_start
+    e2e_ctl flash 3 >"$E2E_WORK/flash_before_$TAG"
+    e2e_wine_bg "tool_e_$TAG" "$APP/Brg40mFup.exe"
+    robot "update_$TAG" "wait-main 60" "expect-no-msgbox 200" "expect-text 1005 1.04" \
+        "click 1004" "open-file 20 $(e2e_winpath "$APP/new.fwu")" "expect-text 1006 1.05" "now" \
+        "click 1000" "watch-bar 180 $(e2e_winpath "$SCREENS/update_$TAG")" "now" \
+        "expect-msgbox 119 110" "expect-text 1001 Completed!!" "shot msgbox $(shot msg119)" "answer 1" "now" \
+        "click 2" "watch-bar 180 $(e2e_winpath "$SCREENS/close_$TAG")" "now" "expect-no-msgbox 500" "wait-gone 30"
+    e2e_wine_wait "tool_e_$TAG" 30
+    e2e_check "$TAG: the program ended after the update" test $? -eq 0
+    local U=$E2E_WORK/update_$TAG.out
+    e2e_expect_grep "$TAG: no question before writing a newer image" "$U" 'watch ended: msgbox'
+    e2e_expect_grep "$TAG: the erase phase showed its progress" "$U" '^bar: Erase Flash [0-9]{3}%$'
+    e2e_expect_grep "$TAG: the write phase showed its progress" "$U" '^bar: Write Flash [0-9]{3}%$'
+    e2e_expect_grep "$TAG: the close showed its progress up to 100" "$U" '^bar: close session\.\.\. 100%$'
+    e2e_check "$TAG: the percentages never went back within a phase" bash -c "
+        tr -d '\r' <'$U' | sed -nE 's/^bar: (Erase Flash|Write Flash|close session\.\.\.) ([0-9]{3})%$/\1 \2/p' |
+        awk '{ p = \$NF; \$NF = \"\"; if (\$0 == ph && p + 0 < last + 0) bad = 1; ph = \$0; last = p } END { exit bad }'"
+    e2e_ctl loader-transcript 3 >"$E2E_WORK/loader_$TAG"
+    local L=$E2E_WORK/loader_$TAG
+    e2e_expect_eq "$TAG: 1 + 1408 reads, 352 erases, 1408 writes, one close byte" \
+        "$(grep -c ' 01' "$L") $(grep -c ' 03' "$L") $(grep -c ' 02' "$L") $(grep -c ' FF$' "$L")" "1409 352 1408 1"
+    e2e_check "$TAG: the close byte came last" bash -c "tail -n1 '$L' | grep -q ' FF\$'"
+    e2e_ctl state >"$E2E_WORK/state_$TAG"
+    e2e_expect_grep "$TAG: the converter is back in normal mode with 1.05" "$E2E_WORK/state_$TAG" \
+        '^lpt3 mode=normal version=1\.05 intact=1'
+    e2e_ctl flash 3 >"$E2E_WORK/flash_after_$TAG"
+    e2e_expect_grep "$TAG: the preserved block is the device's own" "$E2E_WORK/flash_after_$TAG" 'kept=1'
+    local T=$E2E_WORK/tool_e_$TAG.out transfers
+    transfers=$(tr -d '\r' <"$T" | grep -c '^Opened successfully\.$')
+    e2e_expect_eq "$TAG: every transfer found the device (attempting, name, opened)" \
+        "$(tr -d '\r' <"$T" | grep -c '^Attempting to open ') $(tr -d '\r' <"$T" | grep -c '^completeDeviceName = (') $transfers" \
+        "$((2 * (1 + 352 + 1408 + 1408) + 1)) $((2 * (1 + 352 + 1408 + 1408) + 1)) $((2 * (1 + 352 + 1408 + 1408) + 1))"
+    local n=() line
+    while read -r line; do n+=("${line##* }"); done < <(tr -d '\r' <"$U" | grep -E '^robot: now ')
+    if ((${#n[@]} == 4)); then
+        echo "MEASURE $TAG programming run (Write to message 119): $((n[1] - n[0])) ms;" \
+            "closing check (Exit to the end): $((n[3] - n[2])) ms; $((transfers)) transfers," \
+            "$(((n[1] - n[0] + n[3] - n[2]) * 1000 / (transfers > 0 ? transfers : 1))) us per transfer"
+    fi
 }
 
 one_language en
