@@ -299,7 +299,10 @@ void WatchBar(double seconds, const std::string& shotPrefix) {
     HWND bar = ItemOrFail(kProgressId);
     const long long start = NowMs();
     const long long end = start + static_cast<long long>(seconds * 1000);
-    std::wstring last = L"\x1";
+    // Only changes count: the text the bar shows before the watch is the previous step's.
+    wchar_t initial[256] = L"";
+    const int initialLength = InternalGetWindowText(bar, initial, 256);
+    std::wstring last(initial, static_cast<size_t>(initialLength > 0 ? initialLength : 0));
     std::vector<std::wstring> photographed;
     int changes = 0;
     while (NowMs() < end) {
@@ -341,6 +344,7 @@ void WatchBar(double seconds, const std::string& shotPrefix) {
             g.box = box;
             Say("watch ended: msgbox after " + std::to_string(NowMs() - start) + " ms, " + std::to_string(changes) +
                 " texts");
+            Sleep(300);  // the box fills in its texts after it shows
             Say("msgbox caption=" + OneLine(TextOf(box)) + " | text=" + OneLine(TextOf(GetDlgItem(box, kMsgBoxTextId))));
             return;
         }
@@ -532,6 +536,22 @@ void Run(const std::string& step) {
         }
         g.box = nullptr;
         Say("answered " + arg(1));
+    } else if (verb == "dismiss-msgbox") {
+        // dismiss-msgbox MS [FILE]: a message box that appears within MS is reported,
+        // photographed when FILE is given, and answered with OK.
+        HWND box = WaitFor(&IsMessageBox, Number(arg(1)) / 1000.0);
+        if (box == nullptr) {
+            Say("no message box");
+        } else {
+            g.box = box;
+            Say("msgbox caption=" + OneLine(TextOf(box)) + " | text=" + OneLine(TextOf(GetDlgItem(box, kMsgBoxTextId))));
+            if (w.size() > 2) {
+                Shot(box, w[2]);
+            }
+            PostMessageW(box, WM_COMMAND, IDOK, 0);
+            WaitGone(box, 10);
+            g.box = nullptr;
+        }
     } else if (verb == "expect-no-msgbox") {
         HWND box = WaitFor(&IsMessageBox, Number(arg(1)) / 1000.0);
         if (box != nullptr) {
