@@ -122,6 +122,15 @@ one_language() {  # one_language en|ja
     e2e_check "$TAG: a second copy ends by itself, silently" test "$second_status" -eq 0
     e2e_check "$TAG: the second copy did not talk to the converter" test "$(e2e_ctl events | wc -l)" -eq "$events_before"
 
+    # The hidden button 1002 repeats the order into update mode (a converter in normal mode again).
+    e2e_ctl detach 3 >/dev/null
+    e2e_ctl attach 3 version=1.04 >/dev/null
+    e2e_ctl events clear >/dev/null
+    robot "mode_button_$TAG" "command 1002" "sleep 1500" "expect-no-msgbox 100"
+    e2e_ctl events >"$E2E_WORK/events_1002_$TAG"
+    e2e_check "$TAG: button 1002 sent the update-mode command once and no version query" \
+        test "$(grep -ic 'lpt3 scsi fe' "$E2E_WORK/events_1002_$TAG")" -eq 1 -a "$(grep -ic 'lpt3 scsi da' "$E2E_WORK/events_1002_$TAG")" -eq 0
+
     robot "dialog_$TAG" "expect-main-count 1" "expect-no-msgbox 200" \
         "accel" "expect-visible 1007 1" "expect-checked 1007 0" "accel" "expect-visible 1007 1" "expect-checked 1007 0" \
         "syscommand 0x10" "wait-about 10" "shot about $(shot about)" "close-about" \
@@ -138,6 +147,9 @@ one_language() {  # one_language en|ja
     e2e_check "$TAG: the program ended after Exit" test $? -eq 0
     e2e_expect_grep "$TAG: a failed discovery is reported on standard output" \
         "$E2E_WORK/tool_a_$TAG.out" '^Failed to GetUsbDeviceFileName err - -?[0-9]+$'
+    # Write: one read of the preserved block; Exit: the first read of the check, and no more.
+    e2e_expect_eq "$TAG: two failed transfers for Write and two for Exit" \
+        "$(tr -d '\r' <"$E2E_WORK/tool_a_$TAG.out" | grep -c '^Failed to GetUsbDeviceFileName err - ')" 4
     e2e_ctl events >"$E2E_WORK/events_$TAG"
     e2e_check "$TAG: nothing reached the converter's loader" bash -c "! grep -q 'pipe-write' '$E2E_WORK/events_$TAG'"
 
