@@ -205,8 +205,8 @@ void CBrg40FirmupDlg::OnReferenceButton() {
     }
     m_strFilePath = fileName;
 
-    HANDLE file = CreateFileA(m_strFilePath.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                              nullptr);
+    HANDLE file =
+        CreateFileA(m_strFilePath.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         return;
     }

@@ -37,7 +37,11 @@ private:
     class Face : public DialogFace {
     public:
         explicit Face(CBrg40FirmupDlg& dlg) : m_dlg(dlg) {}
-        int ShowMessage(unsigned textId, unsigned captionId, BoxKind kind, bool hasVersion, unsigned major,
+        int ShowMessage(unsigned textId,
+                        unsigned captionId,
+                        BoxKind kind,
+                        bool hasVersion,
+                        unsigned major,
                         unsigned minor) override;
         void SetBarColors(BarColor textOnBar, BarColor text, BarColor bar) override;
         void SetBarPos(int position) override;

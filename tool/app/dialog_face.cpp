@@ -9,8 +9,12 @@ COLORREF Resolve(BarColor color) {
 }
 }  // namespace
 
-int CBrg40FirmupDlg::Face::ShowMessage(unsigned textId, unsigned captionId, BoxKind kind, bool hasVersion,
-                                       unsigned major, unsigned minor) {
+int CBrg40FirmupDlg::Face::ShowMessage(unsigned textId,
+                                       unsigned captionId,
+                                       BoxKind kind,
+                                       bool hasVersion,
+                                       unsigned major,
+                                       unsigned minor) {
     if (hasVersion) {
         return m_dlg.ShowVersionMessage(textId, captionId, kind, major, minor);
     }

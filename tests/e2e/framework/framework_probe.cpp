@@ -131,7 +131,8 @@ private:
 
     void OnRunChecks() {
         Check("a table handler's result reaches the sender", SendMessageA(m_hWnd, kMsgAnswer, 0, 0) == 42);
-        Check("WM_QUERYDRAGICON answers with the handler's value", SendMessageA(m_hWnd, WM_QUERYDRAGICON, 0, 0) == 0x1234);
+        Check("WM_QUERYDRAGICON answers with the handler's value",
+              SendMessageA(m_hWnd, WM_QUERYDRAGICON, 0, 0) == 0x1234);
         HWND button = GetDlgItem(m_hWnd, kButton);
         SendMessageA(m_hWnd, WM_COMMAND, MAKEWPARAM(kButton, BN_CLICKED), reinterpret_cast<LPARAM>(button));
         SendMessageA(m_hWnd, WM_COMMAND, MAKEWPARAM(kButton, BN_SETFOCUS), reinterpret_cast<LPARAM>(button));
@@ -173,21 +174,21 @@ private:
         }
         Check("the modal loop offers a posted message to PreTranslateMessage before dispatch", pre);
         switch (m_ending) {
-        case Ending::Ok:
-            PostMessageA(m_hWnd, WM_COMMAND, IDOK, 0);
-            break;
-        case Ending::Cancel:
-            PostMessageA(m_hWnd, WM_COMMAND, IDCANCEL, 0);
-            break;
-        case Ending::Close:
-            PostMessageA(m_hWnd, WM_CLOSE, 0, 0);
-            break;
-        case Ending::Quit:
-            PostQuitMessage(7);
-            break;
-        case Ending::Result:
-            EndDialog(77);
-            break;
+            case Ending::Ok:
+                PostMessageA(m_hWnd, WM_COMMAND, IDOK, 0);
+                break;
+            case Ending::Cancel:
+                PostMessageA(m_hWnd, WM_COMMAND, IDCANCEL, 0);
+                break;
+            case Ending::Close:
+                PostMessageA(m_hWnd, WM_CLOSE, 0, 0);
+                break;
+            case Ending::Quit:
+                PostQuitMessage(7);
+                break;
+            case Ending::Result:
+                EndDialog(77);
+                break;
         }
     }
 
@@ -204,7 +205,8 @@ int main() {
     }
     {
         CProbeDlg dlg(CProbeDlg::Ending::Cancel);
-        Check("command 2 ends the dialog with 2 through OnCancel", dlg.DoModal() == IDCANCEL && dlg.log.back() == "cancel");
+        Check("command 2 ends the dialog with 2 through OnCancel",
+              dlg.DoModal() == IDCANCEL && dlg.log.back() == "cancel");
     }
     {
         CProbeDlg dlg(CProbeDlg::Ending::Close);

@@ -18,8 +18,8 @@
 namespace {
 
 constexpr int kProgressId = 1001;
-constexpr int kMsgBoxTextId = 0xFFFF;   // the message box's text static
-constexpr int kMsgBoxIconId = 0x0440;   // the message box's icon static
+constexpr int kMsgBoxTextId = 0xFFFF;     // the message box's text static
+constexpr int kMsgBoxIconId = 0x0440;     // the message box's icon static
 constexpr int kFileNameComboId = 0x047C;  // the file dialog's name field
 
 struct Robot {
@@ -44,8 +44,8 @@ std::string Utf8(const std::wstring& text) {
     if (text.empty()) {
         return {};
     }
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0,
-                                         nullptr, nullptr);
+    const int size =
+        WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
     std::string out(static_cast<size_t>(size), '\0');
     WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), &out[0], size, nullptr, nullptr);
     return out;
@@ -137,7 +137,8 @@ bool OwnedByMain(HWND hwnd) {
 }
 
 bool IsMessageBox(HWND hwnd) {
-    return OwnedByMain(hwnd) && GetDlgItem(hwnd, kMsgBoxTextId) != nullptr && GetDlgItem(hwnd, kMsgBoxIconId) != nullptr;
+    return OwnedByMain(hwnd) && GetDlgItem(hwnd, kMsgBoxTextId) != nullptr &&
+           GetDlgItem(hwnd, kMsgBoxIconId) != nullptr;
 }
 
 bool IsFileDialog(HWND hwnd) {
@@ -345,7 +346,8 @@ void WatchBar(double seconds, const std::string& shotPrefix) {
             Say("watch ended: msgbox after " + std::to_string(NowMs() - start) + " ms, " + std::to_string(changes) +
                 " texts");
             Sleep(300);  // the box fills in its texts after it shows
-            Say("msgbox caption=" + OneLine(TextOf(box)) + " | text=" + OneLine(TextOf(GetDlgItem(box, kMsgBoxTextId))));
+            Say("msgbox caption=" + OneLine(TextOf(box)) +
+                " | text=" + OneLine(TextOf(GetDlgItem(box, kMsgBoxTextId))));
             return;
         }
         Sleep(2);
@@ -492,8 +494,8 @@ void Run(const std::string& step) {
     };
 
     if (verb == "wait-main") {
-        HWND main = WaitFor(
-            [](HWND h) { return IsMainDialog(h) && IsWindowVisible(h) != FALSE; }, atof(arg(1).c_str()));
+        HWND main =
+            WaitFor([](HWND h) { return IsMainDialog(h) && IsWindowVisible(h) != FALSE; }, atof(arg(1).c_str()));
         if (main == nullptr) {
             Fail("the main dialog did not appear");
         }
@@ -504,7 +506,8 @@ void Run(const std::string& step) {
         if (g.box == nullptr) {
             Fail("no message box");
         }
-        Say("msgbox caption=" + OneLine(TextOf(g.box)) + " | text=" + OneLine(TextOf(GetDlgItem(g.box, kMsgBoxTextId))) +
+        Say("msgbox caption=" + OneLine(TextOf(g.box)) +
+            " | text=" + OneLine(TextOf(GetDlgItem(g.box, kMsgBoxTextId))) +
             " | main-visible=" + std::to_string(IsWindowVisible(g.main) ? 1 : 0) + " | at " + std::to_string(NowMs()));
     } else if (verb == "expect-msgbox") {
         if (g.box == nullptr) {
@@ -544,7 +547,8 @@ void Run(const std::string& step) {
             Say("no message box");
         } else {
             g.box = box;
-            Say("msgbox caption=" + OneLine(TextOf(box)) + " | text=" + OneLine(TextOf(GetDlgItem(box, kMsgBoxTextId))));
+            Say("msgbox caption=" + OneLine(TextOf(box)) +
+                " | text=" + OneLine(TextOf(GetDlgItem(box, kMsgBoxTextId))));
             if (w.size() > 2) {
                 Shot(box, w[2]);
             }
@@ -555,7 +559,8 @@ void Run(const std::string& step) {
     } else if (verb == "expect-no-msgbox") {
         HWND box = WaitFor(&IsMessageBox, Number(arg(1)) / 1000.0);
         if (box != nullptr) {
-            Fail("unexpected message box: " + OneLine(TextOf(box)) + " | " + OneLine(TextOf(GetDlgItem(box, kMsgBoxTextId))));
+            Fail("unexpected message box: " + OneLine(TextOf(box)) + " | " +
+                 OneLine(TextOf(GetDlgItem(box, kMsgBoxTextId))));
         }
         Say("no message box");
     } else if (verb == "print") {
@@ -635,7 +640,8 @@ void Run(const std::string& step) {
         Foreground(dialog);
         HWND combo = GetDlgItem(dialog, kFileNameComboId);
         HWND edit = FindWindowExW(combo, nullptr, L"ComboBox", nullptr);
-        edit = edit != nullptr ? FindWindowExW(edit, nullptr, L"Edit", nullptr) : FindWindowExW(combo, nullptr, L"Edit", nullptr);
+        edit = edit != nullptr ? FindWindowExW(edit, nullptr, L"Edit", nullptr)
+                               : FindWindowExW(combo, nullptr, L"Edit", nullptr);
         if (edit != nullptr) {
             SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L""));
         }
