@@ -4,11 +4,13 @@
 # hidden check box, the About box, the ways out, "[1] Reference", "[2] Write" without an
 # update-mode device (message 125, then 121 on Exit), and the progress bar's pixels.
 # Screenshots land in the work folder's screens/.
-#   suite_tool_gui.sh BRG40MFUP_EXE ROBOT_EXE FWU_GEN_EXE
+# In English, a client without the window then makes the same update, for the time comparison.
+#   suite_tool_gui.sh BRG40MFUP_EXE ROBOT_EXE FWU_GEN_EXE UPDATE_CLIENT_EXE
 set -uo pipefail
 tool_exe=$1
 robot_exe=$2
 gen_exe=$3
+client_exe=$4
 # shellcheck source=../harness.sh
 source "$(dirname "$0")/../harness.sh"
 
@@ -217,6 +219,25 @@ one_language() {  # one_language en|ja
         echo "MEASURE $TAG programming run (Write to message 119): $((n[1] - n[0])) ms;" \
             "closing check (Exit to the end): $((n[3] - n[2])) ms; $((transfers)) transfers," \
             "$(((n[1] - n[0] + n[3] - n[2]) * 1000 / (transfers > 0 ? transfers : 1))) us per transfer"
+    fi
+
+    # The same update by a client without the window (English only): what the window adds.
+    if [[ $TAG == en ]]; then
+        cp "$client_exe" "$APP/"
+        e2e_wine client --timeout 300 "$APP/$(basename "$client_exe")" "$(e2e_winpath "$APP/new.fwu")"
+        e2e_check "the client without the window completed the same update" test $? -eq 0
+        local c
+        c=$(tr -d '\r' <"$E2E_WORK/client.err" | grep -m1 '^client ')
+        echo "      $c"
+        local run_ms close_ms
+        run_ms=$(sed -nE 's/.*run_ms=([0-9]+).*/\1/p' <<<"$c")
+        close_ms=$(sed -nE 's/.*close_ms=([0-9]+).*/\1/p' <<<"$c")
+        if [[ -n $run_ms && -n $close_ms && ${#n[@]} == 4 ]]; then
+            local tool_ms=$((n[1] - n[0] + n[3] - n[2])) client_ms=$((run_ms + close_ms))
+            echo "MEASURE run + check: tool $tool_ms ms, client without window $client_ms ms;" \
+                "the window's share $(((tool_ms - client_ms) * 100 / (tool_ms > 0 ? tool_ms : 1)))%;" \
+                "client $((client_ms * 1000 / (2 * (1 + 352 + 1408 + 1408) + 1))) us per transfer"
+        fi
     fi
 }
 
