@@ -143,7 +143,7 @@ one_language() {  # one_language en|ja
         "bar-check 50 $(shot bar50) Write Flash 050%" \
         "bar-check 30 $(shot bar30) close session... 030%" \
         "click 1000" "wait-msgbox 60" "expect-msgbox 125 124" "shot msgbox $(shot msg125)" "answer 1" \
-        "click 2" "wait-msgbox 60" "expect-msgbox 121 120" "answer 1" "wait-gone 30"
+        "click 2" "wait-msgbox 60" "expect-msgbox 121 120" "shot msgbox $(shot msg121)" "answer 1" "wait-gone 30"
     e2e_expect_grep "$TAG: the About box's title" "$E2E_WORK/dialog_$TAG.out" "about title=$about_title\$"
     e2e_wine_wait "tool_a_$TAG" 30
     e2e_check "$TAG: the program ended after Exit" test $? -eq 0
@@ -187,6 +187,7 @@ one_language() {  # one_language en|ja
         "click 1004" "open-file 20 $(e2e_winpath "$APP/new.fwu")" "expect-text 1006 1.05" "now" \
         "click 1000" "watch-bar 180 $(e2e_winpath "$SCREENS/update_$TAG")" "now" \
         "expect-msgbox 119 110" "expect-text 1001 Completed!!" "shot msgbox $(shot msg119)" "answer 1" "now" \
+        "shot main $(shot completed)" \
         "click 2" "watch-bar 180 $(e2e_winpath "$SCREENS/close_$TAG")" "now" "expect-no-msgbox 500" "wait-gone 30"
     e2e_wine_wait "tool_e_$TAG" 30
     e2e_check "$TAG: the program ended after the update" test $? -eq 0
