@@ -588,6 +588,17 @@ void Run(const std::string& step) {
             Fail(verb + " " + arg(1) + ": is " + std::to_string(state));
         }
         Say(verb + " " + arg(1) + " " + arg(2));
+    } else if (verb == "expect-focus") {
+        // The control that has the keyboard focus in the tool's thread.
+        HWND main = MainOrFail();
+        GUITHREADINFO info = {};
+        info.cbSize = sizeof(info);
+        GetGUIThreadInfo(GetWindowThreadProcessId(main, nullptr), &info);
+        const int id = info.hwndFocus != nullptr ? GetDlgCtrlID(info.hwndFocus) : 0;
+        if (info.hwndFocus == nullptr || GetParent(info.hwndFocus) != main || id != Number(arg(1))) {
+            Fail("the focus is on control " + std::to_string(id));
+        }
+        Say("the focus is on control " + arg(1));
     } else if (verb == "accel") {
         Foreground(MainOrFail());
         SendKeys({VK_CONTROL, VK_SHIFT, VK_MENU, VK_F10});
