@@ -25,6 +25,8 @@ bool AnswersDirectly(UINT message) {
 
 CDialog::~CDialog() {
     if (m_hWnd != nullptr && IsWindow(m_hWnd)) {
+        // The derived part is gone already: the window's last messages must not reach it.
+        SetWindowLongPtrA(m_hWnd, DWLP_USER, 0);
         DestroyWindow(m_hWnd);
     }
 }
