@@ -588,6 +588,18 @@ void Run(const std::string& step) {
             Fail(verb + " " + arg(1) + ": is " + std::to_string(state));
         }
         Say(verb + " " + arg(1) + " " + arg(2));
+    } else if (verb == "expect-style" || verb == "expect-exstyle") {
+        // expect-style ID BITS: the live window (ID 0: the main dialog) carries all these bits.
+        HWND hwnd = Number(arg(1)) == 0 ? MainOrFail() : ItemOrFail(Number(arg(1)));
+        const DWORD bits = static_cast<DWORD>(strtoul(arg(2).c_str(), nullptr, 0));
+        const DWORD style =
+            static_cast<DWORD>(GetWindowLongPtrW(hwnd, verb == "expect-style" ? GWL_STYLE : GWL_EXSTYLE));
+        char text[64];
+        snprintf(text, sizeof(text), "%s %s: 0x%08lX", verb.c_str(), arg(1).c_str(), static_cast<unsigned long>(style));
+        if ((style & bits) != bits) {
+            Fail(std::string(text) + " lacks " + arg(2));
+        }
+        Say(text);
     } else if (verb == "expect-focus") {
         // The control that has the keyboard focus in the tool's thread.
         HWND main = MainOrFail();

@@ -89,7 +89,9 @@ one_language() {  # one_language en|ja
     e2e_wine_bg "tool_a_$TAG" "$APP/Brg40mFup.exe"
     robot "start_$TAG" "wait-main 60" "expect-no-msgbox 300" "expect-text 1005 1.04" "expect-text 1006" \
         "expect-text 1003" "expect-enabled 1000 0" "expect-enabled 1004 1" "expect-enabled 2 1" \
-        "expect-visible 1007 0" "expect-visible 1002 0" "expect-visible 1 0" "expect-focus 1004" "shot main $(shot main)"
+        "expect-visible 1007 0" "expect-visible 1002 0" "expect-visible 1 0" "expect-focus 1004" \
+        "expect-style 0 0x90CA00C0" "expect-exstyle 0 0x00040000" "expect-style 1003 0x0800" "expect-style 1001 0x01" \
+        "expect-style 1007 0x03" "expect-style 1 0x01" "shot main $(shot main)"
     e2e_expect_grep "$TAG: the window's title" "$E2E_WORK/start_$TAG.out" "title=$main_title\$"
 
     # The order of the start-up steps, from the converter's events and the installed driver file.
