@@ -15,7 +15,7 @@
 
 namespace {
 
-// Largest firmware file accepted: the 22528-byte image with room for a 9-byte trailer behind it.
+// Largest firmware file accepted (0x5808 bytes); larger files are not looked at.
 constexpr DWORD kMaxImageFileSize = 22536;
 // The file is read into a buffer of the whole flash size, filled with 0xFF first.
 constexpr size_t kImageBufferSize = 24576;
