@@ -2,6 +2,7 @@
 // bytes and reply sizes; the close byte alone and only after a matching read-back.
 #include <gtest/gtest.h>
 
+#include "bytes.h"
 #include "closing_check.h"
 #include "firmup_protocol.h"
 #include "image_gen.h"
@@ -10,14 +11,6 @@
 #include "update_device.h"
 
 namespace {
-
-std::vector<uint8_t> Bytes(std::initializer_list<int> list) {
-    std::vector<uint8_t> out;
-    for (int b : list) {
-        out.push_back(static_cast<uint8_t>(b));
-    }
-    return out;
-}
 
 // The image a run must program: the file, padded with 0xFF, the device's block at 22496, and the
 // checksum over offsets 0 to L-10 stored anew at L-8 (low) and L-7 (high). Built here

@@ -2,18 +2,11 @@
 // requests, the close byte, injected faults and the transcript.
 #include <gtest/gtest.h>
 
+#include "bytes.h"
 #include "flash.h"
 #include "loader.h"
 
 namespace {
-
-std::vector<uint8_t> Bytes(std::initializer_list<int> list) {
-    std::vector<uint8_t> out;
-    for (int b : list) {
-        out.push_back(static_cast<uint8_t>(b));
-    }
-    return out;
-}
 
 class LoaderTest : public testing::Test {
 protected:
