@@ -21,18 +21,8 @@ mkdir -p "$SCREENS"
 
 now_ms() { date +%s%3N; }
 
-# robot NAME STEP...: one robot run against the tool of this language; a PASS/FAIL line for it.
-robot() {
-    local name=$1
-    shift
-    e2e_wine "$name" --timeout 240 "$APP/brg40robot.exe" --exe "$(e2e_winpath "$APP/Brg40mFup.exe")" "$@"
-    local status=$?
-    e2e_check "$TAG: robot $name" test "$status" -eq 0
-    if ((status != 0)); then
-        tr -d '\r' <"$E2E_WORK/$name.out" | sed 's/^/      | /' | tail -25 >&2
-    fi
-    return "$status"
-}
+# shellcheck source=tool_robot.sh
+source "$(dirname "$0")/tool_robot.sh"
 
 # The time in milliseconds of the first simulator event that matches REGEX.
 event_ms() {

@@ -27,16 +27,8 @@ gen damaged 1.05 damage=1
 gen other106 1.06 model=0x0C20
 img() { e2e_winpath "$APP/$1.fwu"; }
 
-robot() {  # robot NAME STEP...
-    local name=$1
-    shift
-    e2e_wine "$name" --timeout 300 "$APP/brg40robot.exe" --exe "$(e2e_winpath "$APP/Brg40mFup.exe")" "$@"
-    local status=$?
-    e2e_check "robot $name" test "$status" -eq 0
-    if ((status != 0)); then
-        tr -d '\r' <"$E2E_WORK/$name.out" | sed 's/^/      | /' | tail -25 >&2
-    fi
-}
+# shellcheck source=tool_robot.sh
+source "$(dirname "$0")/tool_robot.sh"
 loader_count() { e2e_ctl loader-transcript 3 | grep -c '^#'; }
 state_of_3() { e2e_ctl state | grep '^lpt3 '; }
 
