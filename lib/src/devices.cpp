@@ -54,7 +54,7 @@ int search_devices(int32_t (&numbers)[kMaxDevices]) {
         if (handle == nullptr) {
             continue;  // absent, or held open elsewhere (share mode 0)
         }
-        uint8_t inquiry[36] = {};
+        alignas(kDataAlignment) uint8_t inquiry[36] = {};
         if (send_inquiry(handle, inquiry) == 0 && is_converter_identity(inquiry)) {
             numbers[count++] = n;
         }
@@ -100,8 +100,10 @@ extern "C" Brg40Handle brg40_open(int* status) {
 extern "C" Brg40Handle brg40_open_ex(int number, int* status) {
     int dummy = 0;
     int* out = status != nullptr ? status : &dummy;
+    // Only LPT1 to LPT9 are device names: "LPT10", "LPT0" or "LPT-1" would open an ordinary
+    // file of that name in the current folder and send it a pass-through request.
     Brg40Handle handle = nullptr;
-    if (open_device_by_index(number, &handle) != 0) {
+    if (number < kFirstDeviceNumber || number > kLastDeviceNumber || open_device_by_index(number, &handle) != 0) {
         *out = BRG40_NO_DEVICE;
         return nullptr;
     }

@@ -181,4 +181,13 @@ TEST_F(OpenClose, OpenExOfAMissingOrBusyDeviceStoresMinus21) {
     EXPECT_EQ(status, -21);
 }
 
+TEST_F(OpenClose, OpenExOutsideOneToNineOpensNothing) {
+    for (int number : {0, 10, -1, 19}) {
+        int status = 0;
+        EXPECT_EQ(brg40_open_ex(number, &status), nullptr) << number;
+        EXPECT_EQ(status, -21) << number;
+    }
+    EXPECT_TRUE(support::opened_names().empty()) << "no name was tried";
+}
+
 }  // namespace
