@@ -14,7 +14,7 @@
  * "@returns status" below means the transport status: 0; a converter error report
  * (BRG40_DEVICE_ERROR_1 to _6, BRG40_DEVICE_DETAIL, BRG40_DEVICE_ERROR); or the positive
  * Windows error code of a request that failed without sense data (e.g. 6 for a null or closed
- * handle).
+ * handle; 31, ERROR_GEN_FAILURE, when the request failed and the system gave no error code).
  */
 #ifndef BRG40FIRMUP_H
 #define BRG40FIRMUP_H
@@ -85,8 +85,9 @@ typedef int (*Brg40SlaveCallback)(unsigned int count, unsigned char *area);
  *  or -22 (a handle from brg40_open is still held) in *status. @returns the handle or NULL. */
 Brg40Handle brg40_open(int *status);
 
-/** (2) Opens device number n (LPTn) without search or identity check; several may be open.
- *  Stores 0 or -21 in *status. @returns the handle or NULL. */
+/** (2) Opens device number n (LPTn, n from 1 to 9) without search or identity check; several
+ *  may be open. Stores 0, or -21 (n outside 1 to 9: nothing is opened; or the open failed) in
+ *  *status. @returns the handle or NULL. */
 Brg40Handle brg40_open_ex(int number, int *status);
 
 /** (3) Lists the converters: writes the count and up to 9 ascending device numbers (room for 9).

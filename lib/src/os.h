@@ -35,10 +35,11 @@ bool os_close_device(OsHandle handle);
 // One IOCTL_SCSI_PASS_THROUGH_DIRECT request (0x0004D014) with `block` as input and output buffer,
 // 96 bytes each way, no overlapped structure. Blocks until the driver completes the request or
 // its time-out passes. The data moves straight to or from block->sptd.DataBuffer (the caller's
-// buffer). Returns 0 when DeviceIoControl succeeded, else the GetLastError() value read at once.
+// buffer). Returns true when DeviceIoControl succeeded; else false, with the GetLastError() value
+// read at once in *error (which may be 0: the core decides what that means).
 // The driver may have written sense data into block->sense in either case; the block is
 // otherwise as the driver left it. A null, closed or foreign handle fails (ERROR_INVALID_HANDLE).
-uint32_t os_scsi_pass_through(OsHandle handle, CommandBlock* block);
+bool os_scsi_pass_through(OsHandle handle, CommandBlock* block, uint32_t* error);
 
 // Starts a thread (normal priority, default stack, running at once) that calls routine(arg) and
 // ends when it returns. Does not wait for it. Returns false when no thread could be started;

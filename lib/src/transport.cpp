@@ -66,6 +66,19 @@ const SenseRow kDeviceErrors[] = {
     {4, BRG40_DEVICE_ERROR_4}, {5, BRG40_DEVICE_ERROR_5}, {6, BRG40_DEVICE_ERROR_6},
 };
 
+// What a request that failed without telling why reports: ERROR_GEN_FAILURE. A driver may fail
+// DeviceIoControl and leave the last error at 0; that must never read as success.
+constexpr uint32_t kErrorUnreported = 31;
+
+// The request's outcome as one number: 0 when it succeeded, else its Windows error.
+uint32_t pass_through(Brg40Handle handle, CommandBlock* block) {
+    uint32_t error = 0;
+    if (os_scsi_pass_through(handle, block, &error)) {
+        return 0;
+    }
+    return error != 0 ? error : kErrorUnreported;
+}
+
 void fill_common(CommandBlock* block, uint8_t cdb_length, uint8_t data_in, uint32_t timeout_s) {
     // Everything not set here stays zero: the driver leaves the sense area alone on success, so
     // a stale sense key would otherwise turn a good request into a failure.
@@ -164,7 +177,7 @@ int32_t send_device_command(Brg40Handle handle,
     const bool moves_data = row->fixed_bytes != 0 || (f & L_AT_7_8) != 0;
     block.sptd.DataBuffer = moves_data ? data : nullptr;  // direct: no copy of the caller's bytes
 
-    const uint32_t os_error = os_scsi_pass_through(handle, &block);
+    const uint32_t os_error = pass_through(handle, &block);
     return map_command_result(os_error, block.sense);
 }
 
@@ -175,7 +188,7 @@ int32_t send_inquiry(Brg40Handle handle, uint8_t (&data)[36]) {
     block.sptd.Cdb[4] = kInquiryLength;
     block.sptd.DataTransferLength = kInquiryLength;
     block.sptd.DataBuffer = data;
-    const uint32_t os_error = os_scsi_pass_through(handle, &block);
+    const uint32_t os_error = pass_through(handle, &block);
     return map_command_result(os_error, block.sense);
 }
 

@@ -105,6 +105,18 @@ TEST_F(Transport, UnpluggedDeviceFailsWithTheWindowsError) {
     EXPECT_EQ(brg40_led_control(h, 1), 31);
 }
 
+TEST_F(Transport, FailedRequestWithoutAnErrorCodeIsNeverSuccess) {
+    Brg40Handle h = attach_and_open(1);
+    support::fail_requests_without_error(true);
+    unsigned char major = 0, minor = 0;
+    EXPECT_EQ(brg40_get_fw_version(h, &major, &minor), 31);
+    EXPECT_EQ(major, 0xFF);
+    EXPECT_EQ(minor, 0xFF);
+    EXPECT_EQ(brg40_led_control(h, 1), 31);
+    int count = 0;
+    EXPECT_EQ(brg40_find_device(&count, nullptr), -21) << "no INQUIRY answered";
+}
+
 TEST_F(Transport, LengthZeroSendsLengthZeroAndMovesNothing) {
     Brg40Handle h = attach_and_open(1);
     uint8_t buffer[4] = {9, 9, 9, 9};

@@ -4,6 +4,7 @@
 #include "sim_os.h"
 
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
 #include <map>
@@ -33,10 +34,13 @@ struct State {
     std::vector<PostedMessage> messages;
     std::vector<std::string> block_errors;
     std::optional<std::string> version = std::string(BRG40_VERSION_TEXT);
+    bool fail_without_error = false;
 
     std::mutex thread_mutex;
     std::vector<std::thread> threads;
     size_t threads_started = 0;
+    bool hold_threads = false;  // new threads wait before their routine while set
+    std::condition_variable released;
 };
 
 State& state() {
@@ -86,6 +90,7 @@ void reset() {
     s.messages.clear();
     s.block_errors.clear();
     s.version = std::string(BRG40_VERSION_TEXT);
+    s.fail_without_error = false;
     std::lock_guard<std::mutex> threads(s.thread_mutex);
     s.threads_started = 0;
 }
@@ -95,13 +100,28 @@ void set_product_version(const char* text) {
     state().version = text != nullptr ? std::optional<std::string>(text) : std::nullopt;
 }
 
+void fail_requests_without_error(bool on) {
+    std::lock_guard<std::mutex> guard(state().mutex);
+    state().fail_without_error = on;
+}
+
 std::vector<PostedMessage> posted_messages() {
     std::lock_guard<std::mutex> guard(state().mutex);
     return state().messages;
 }
 
+void hold_threads(bool on) {
+    State& s = state();
+    {
+        std::lock_guard<std::mutex> guard(s.thread_mutex);
+        s.hold_threads = on;
+    }
+    s.released.notify_all();
+}
+
 size_t join_threads() {
     State& s = state();
+    hold_threads(false);
     for (;;) {
         std::vector<std::thread> running;
         {
@@ -172,7 +192,22 @@ bool os_close_device(OsHandle handle) {
     return s.handles.erase(handle) == 1;
 }
 
-uint32_t os_scsi_pass_through(OsHandle handle, CommandBlock* block) {
+// The bench's answer, as the Windows seam gives it: 0 for success, else the request's error.
+static uint32_t pass_through(OsHandle handle, CommandBlock* block);
+
+bool os_scsi_pass_through(OsHandle handle, CommandBlock* block, uint32_t* error) {
+    {
+        std::lock_guard<std::mutex> guard(state().mutex);
+        if (state().fail_without_error) {
+            *error = 0;  // a driver that failed the request and set no last error
+            return false;
+        }
+    }
+    *error = pass_through(handle, block);
+    return *error == 0;
+}
+
+static uint32_t pass_through(OsHandle handle, CommandBlock* block) {
     auto& s = state();
     std::lock_guard<std::mutex> guard(s.mutex);
     auto open = s.handles.find(handle);
@@ -231,7 +266,13 @@ bool os_start_thread(OsThreadRoutine routine, void* arg) {
     auto& s = state();
     std::lock_guard<std::mutex> guard(s.thread_mutex);
     ++s.threads_started;
-    s.threads.emplace_back(routine, arg);
+    s.threads.emplace_back([routine, arg, &s] {
+        {
+            std::unique_lock<std::mutex> hold(s.thread_mutex);
+            s.released.wait(hold, [&s] { return !s.hold_threads; });
+        }
+        routine(arg);
+    });
     return true;
 }
 

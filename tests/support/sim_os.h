@@ -25,6 +25,9 @@ void reset();
 // The ProductVersion text the library reads from its own module; null: no version resource.
 void set_product_version(const char* text);
 
+// While on, every pass-through request fails with the last error left at 0.
+void fail_requests_without_error(bool on);
+
 struct PostedMessage {
     void* window;
     uint32_t message;
@@ -32,6 +35,10 @@ struct PostedMessage {
     intptr_t lparam;
 };
 std::vector<PostedMessage> posted_messages();
+
+// While on, threads the library starts wait before running their routine; join_threads() and
+// hold_threads(false) let them go.
+void hold_threads(bool on);
 
 // Waits for every thread the library started; returns how many were started since reset().
 size_t join_threads();
