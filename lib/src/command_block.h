@@ -54,6 +54,10 @@ static_assert(offsetof(CommandBlock, tail) == 92, "CommandBlock layout");
 
 constexpr uint32_t kSenseInfoOffset = offsetof(CommandBlock, sense);
 
+// Alignment of the library's own data buffers: an adapter may require DataBuffer to be aligned
+// (its alignment mask) and refuse the request otherwise; 16 bytes covers what adapters ask.
+constexpr size_t kDataAlignment = 16;
+
 }  // namespace brg40
 
 #endif

@@ -120,7 +120,7 @@ extern "C" int brg40_get_fw_version(Brg40Handle handle, unsigned char* major, un
     if (minor != nullptr) {
         *minor = kUnknownVersion;
     }
-    uint8_t reply[4] = {};
+    alignas(kDataAlignment) uint8_t reply[4] = {};
     const int32_t status = send_device_command(handle, CMD_GET_FW_VERSION, 0, reply, 0, 0);
     if (status != 0) {
         return status;
@@ -163,7 +163,7 @@ extern "C" int brg40_get_dll_version(Brg40Handle /*handle: no device needed*/,
 }
 
 extern "C" int brg40_get_hw_info(Brg40Handle handle, Brg40HwInfo* info) {
-    uint8_t reply[8] = {};
+    alignas(kDataAlignment) uint8_t reply[8] = {};
     const int32_t status = send_device_command(handle, CMD_GET_HW_INFO, 0, reply, 0, 0);
     if (status == 0 && info != nullptr) {
         *info = pack_hw_info(reply);

@@ -2,6 +2,8 @@
 #include "slave_receive.h"
 
 #include <cstring>
+#include <memory>
+#include <new>
 
 #include "library_state.h"
 #include "os.h"
@@ -14,7 +16,8 @@ SlaveJob spi_slave_job;
 SlaveReceiveArea slave_receive_area;
 
 void slave_receive_worker(void* arg) {
-    const SlaveJob job = *static_cast<const SlaveJob*>(arg);
+    const std::unique_ptr<const SlaveJob> own(static_cast<const SlaveJob*>(arg));
+    const SlaveJob& job = *own;
     if (slave_mode_flag == 0) {
         return;
     }
@@ -23,7 +26,7 @@ void slave_receive_worker(void* arg) {
     const uint8_t data_command = i2c ? CMD_I2C_SLAVE_DATA : CMD_SPI_SLAVE_DATA;
 
     // Each worker has its own status reply, so two workers never read each other's count.
-    uint8_t reply[6];
+    alignas(kDataAlignment) uint8_t reply[6];
     uint32_t waiting = 0;
     for (;;) {
         if (send_device_command(job.handle, status_command, 0, reply, 0, 0) != 0) {
@@ -63,7 +66,12 @@ static int start_slave_receive(SlaveJob* job,
                                Brg40SlaveCallback callback,
                                void* window) {
     *job = SlaveJob{handle, bus_kind, delivery, callback, window};
-    os_start_thread(slave_receive_worker, job);  // not waited for; whether it started is not looked at
+    // The worker gets a copy of its own: a second start right after this one rewrites the record
+    // before the first worker may have looked at it.
+    auto* copy = new (std::nothrow) SlaveJob(*job);
+    if (copy != nullptr && !os_start_thread(slave_receive_worker, copy)) {
+        delete copy;  // not started; whether it started is not reported
+    }
     return BRG40_OK;
 }
 

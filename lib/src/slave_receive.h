@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "brg40firmup.h"
+#include "command_block.h"
 
 namespace brg40 {
 
@@ -22,17 +23,17 @@ struct SlaveJob {
 };
 
 // What the caller receives a pointer to (at the first data byte); stays valid after the worker.
-struct SlaveReceiveArea {
+struct alignas(kDataAlignment) SlaveReceiveArea {
     uint8_t data[BRG40_SLAVE_AREA_DATA];
     uint8_t status[4];
 };
-static_assert(sizeof(SlaveReceiveArea) == 260, "SlaveReceiveArea layout");
+static_assert(offsetof(SlaveReceiveArea, status) == 256, "SlaveReceiveArea layout: 4 status bytes follow the data");
 
 extern SlaveJob i2c_slave_job;
 extern SlaveJob spi_slave_job;
 extern SlaveReceiveArea slave_receive_area;
 
-// Thread routine; arg is the SlaveJob to work from (copied at once).
+// Thread routine; arg is a SlaveJob allocated with new for this worker alone, which it deletes.
 void slave_receive_worker(void* arg);
 
 }  // namespace brg40

@@ -115,6 +115,34 @@ TEST_F(SlaveReceive, CountFiveByWindowMessage) {
     EXPECT_EQ(records(1, 244).size(), 1u);
 }
 
+TEST_F(SlaveReceive, TwoStartsInARowKeepTheirOwnJobs) {
+    Brg40Handle first = attach_and_open(1);
+    Brg40Handle second = attach_and_open(2);
+    ASSERT_EQ(brg40_mode_change_ex(first, 2, 0), 0);
+    {
+        auto guard = support::lock();
+        dev(1).i2c_slave_waiting = pattern(5, 0x10);
+        dev(2).i2c_slave_waiting = pattern(3, 0x20);
+    }
+    // Neither worker runs before both starts have rewritten the shared job record.
+    support::hold_threads(true);
+    EXPECT_EQ(brg40_i2c_read_slave(first, 0, record_delivery, nullptr), 0);
+    EXPECT_EQ(brg40_i2c_read_slave(second, 1, nullptr, reinterpret_cast<void*>(0x55)), 0);
+    support::hold_threads(false);
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while ((deliveries().empty() || support::posted_messages().empty()) && std::chrono::steady_clock::now() < until) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    stop_workers();
+    const auto got = deliveries();
+    ASSERT_EQ(got.size(), 1u) << "the first start's callback";
+    EXPECT_EQ(got[0].count, 5u);
+    const auto messages = support::posted_messages();
+    ASSERT_EQ(messages.size(), 1u) << "the second start's message";
+    EXPECT_EQ(messages[0].window, reinterpret_cast<void*>(0x55));
+    EXPECT_EQ(messages[0].wparam, 3u);
+}
+
 TEST_F(SlaveReceive, CountAbove256DeliversTheFirst256AndLeavesTheRestWaiting) {
     Brg40Handle h = attach_and_open(1);
     ASSERT_EQ(brg40_mode_change_ex(h, 2, 0), 0);
