@@ -39,13 +39,14 @@ bool os_close_device(OsHandle handle) {
     return CloseHandle(handle) != 0;
 }
 
-uint32_t os_scsi_pass_through(OsHandle handle, CommandBlock* block) {
+bool os_scsi_pass_through(OsHandle handle, CommandBlock* block, uint32_t* error) {
     DWORD returned = 0;  // not used: a short transfer is not looked at
     if (DeviceIoControl(handle, IOCTL_SCSI_PASS_THROUGH_DIRECT, block, sizeof(*block), block, sizeof(*block), &returned,
                         nullptr)) {
-        return 0;
+        return true;
     }
-    return GetLastError();
+    *error = GetLastError();
+    return false;
 }
 
 namespace {
@@ -53,13 +54,17 @@ namespace {
 struct ThreadStart {
     OsThreadRoutine routine;
     void* arg;
+    HMODULE module;  // the reference the thread holds on our module
 };
 
 DWORD WINAPI thread_entry(LPVOID param) {
     ThreadStart start = *static_cast<ThreadStart*>(param);
     std::free(param);
     start.routine(start.arg);
-    return 0;
+    // Our code must stay mapped until the thread is out of it: the application may free the
+    // library while a worker still polls. The reference goes with the thread's exit, in one call
+    // that never returns into the code it may unmap.
+    FreeLibraryAndExitThread(start.module, 0);
 }
 
 }  // namespace
@@ -72,8 +77,15 @@ bool os_start_thread(OsThreadRoutine routine, void* arg) {
     }
     start->routine = routine;
     start->arg = arg;
+    // One more reference on the module that holds this code, taken before the thread exists.
+    if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCSTR>(&thread_entry),
+                            &start->module)) {
+        std::free(start);
+        return false;
+    }
     HANDLE thread = CreateThread(nullptr, 0, thread_entry, start, 0, nullptr);
     if (thread == nullptr) {
+        FreeLibrary(start->module);
         std::free(start);
         return false;
     }
@@ -89,7 +101,50 @@ bool os_post_message(void* window, uint32_t message, uintptr_t wparam, intptr_t 
     return PostMessageA(static_cast<HWND>(window), message, wparam, lparam) != 0;
 }
 
+namespace {
+
+// The version functions, bound at run time. version.dll is not one of the system's known DLLs:
+// imported at load time, it would be looked for in the application's folder first, and a copy
+// planted there would run inside the application (the update tool runs with administrator
+// rights). So it is taken from the system folder only.
+struct VersionApi {
+    HMODULE module = nullptr;
+    DWORD(WINAPI* infoSize)(LPCSTR, LPDWORD) = nullptr;
+    BOOL(WINAPI* info)(LPCSTR, DWORD, DWORD, LPVOID) = nullptr;
+    BOOL(WINAPI* query)(LPCVOID, LPCSTR, LPVOID*, PUINT) = nullptr;
+
+    VersionApi() {
+        module = LoadLibraryExA("version.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+        if (module != nullptr) {
+            bind(infoSize, "GetFileVersionInfoSizeA");
+            bind(info, "GetFileVersionInfoA");
+            bind(query, "VerQueryValueA");
+        }
+    }
+    ~VersionApi() {
+        if (module != nullptr) {
+            FreeLibrary(module);
+        }
+    }
+    VersionApi(const VersionApi&) = delete;
+    VersionApi& operator=(const VersionApi&) = delete;
+
+    bool usable() const { return infoSize != nullptr && info != nullptr && query != nullptr; }
+
+private:
+    template <class Fn>
+    void bind(Fn& fn, const char* name) {
+        fn = reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+    }
+};
+
+}  // namespace
+
 bool os_read_own_product_version(char* text, size_t size) {
+    const VersionApi api;
+    if (!api.usable()) {
+        return false;
+    }
     // The module that holds this code, found by an address inside it, so that the resource read
     // is the one of the file actually loaded.
     HMODULE module = nullptr;
@@ -103,7 +158,7 @@ bool os_read_own_product_version(char* text, size_t size) {
         return false;  // a cut path would name another file
     }
     DWORD unused = 0;
-    const DWORD info_size = GetFileVersionInfoSizeA(path, &unused);
+    const DWORD info_size = api.infoSize(path, &unused);
     if (info_size == 0) {
         return false;
     }
@@ -114,15 +169,15 @@ bool os_read_own_product_version(char* text, size_t size) {
     bool found = false;
     void* translation = nullptr;
     UINT translation_size = 0;
-    if (GetFileVersionInfoA(path, 0, info_size, info) &&
-        VerQueryValueA(info, "\\VarFileInfo\\Translation", &translation, &translation_size) &&
+    if (api.info(path, 0, info_size, info) &&
+        api.query(info, "\\VarFileInfo\\Translation", &translation, &translation_size) &&
         translation_size >= 2 * sizeof(WORD)) {
         const WORD* pair = static_cast<const WORD*>(translation);  // language, code page
         char query[64];
         std::snprintf(query, sizeof(query), "\\StringFileInfo\\%04x%04x\\ProductVersion", pair[0], pair[1]);
         void* value = nullptr;
         UINT value_size = 0;
-        if (VerQueryValueA(info, query, &value, &value_size) && value != nullptr && size > 0) {
+        if (api.query(info, query, &value, &value_size) && value != nullptr && size > 0) {
             // value_size counts characters including the terminator; never read past it.
             const char* chars = static_cast<const char*>(value);
             size_t n = 0;
