@@ -29,8 +29,9 @@ public:
         if (size == 21) {
             std::memset(data + 5, 0x11, 16);
         }
-        return 1;
+        return static_cast<int>(size);
     }
+    std::string DeviceId() override { return "echo"; }
 
 private:
     uint8_t last_ = 0;
@@ -50,10 +51,8 @@ public:
         converter.pipe_write(data, size);
         return 1;
     }
-    int Read(uint8_t* data, uint32_t size) override {
-        converter.pipe_read(data, size);
-        return 1;
-    }
+    int Read(uint8_t* data, uint32_t size) override { return static_cast<int>(converter.pipe_read(data, size)); }
+    std::string DeviceId() override { return "sim"; }
     sim::Converter converter;
 };
 

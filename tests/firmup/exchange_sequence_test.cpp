@@ -6,6 +6,7 @@
 #include "closing_check.h"
 #include "firmup_protocol.h"
 #include "image_gen.h"
+#include "memory_store.h"
 #include "programming_run.h"
 #include "recording_dialog.h"
 #include "update_device.h"
@@ -159,11 +160,15 @@ TEST_F(ExchangeSequence, NoDevice) {
 
 TEST_F(ExchangeSequence, RepliesAreJudgedByTheirFirstByteOnly) {
     TempFile temp(sim::make_image({}));
-    // A 5-byte answer to the preserved-block read carries the right echo: it is accepted, and
-    // its missing data arrive as the cleared zeros.
+    // A 5-byte answer to the preserved-block read carries the right echo but not the block: it
+    // is no reply (message 125, nothing erased), never 16 zero bytes carried into the image.
     device.loader().inject(1, sim::LoaderFault::ShortReply);
-    EXPECT_EQ(ProgramFirmware(temp.path(), 0x0104, face, pipe, state), RunOutcome::Completed);
-    EXPECT_EQ(device.flash_bytes(0x5FE0, 16), std::vector<uint8_t>(16, 0x00));
+    EXPECT_EQ(ProgramFirmware(temp.path(), 0x0104, face, pipe, state), RunOutcome::Stopped);
+    EXPECT_EQ(face.messages, (std::vector<ShownMessage>{{125, 124, kBoxWarning, false, 0, 0}}));
+    EXPECT_EQ(device.loader().request_count(), 1u);
+    EXPECT_EQ(device.flash_bytes(0x5FE0, 16), device.preserved_value());
+    face.clear();
+    device.loader().clear_faults();
 
     // Another command's code in answer to an erase fails it.
     struct Case {
@@ -217,7 +222,7 @@ TEST_F(ExchangeSequence, PreservedBlockSurvivesARunStoppedAfterItsErase) {
 TEST(ProgramState, KeepsTheFirstBlockThatIsNotErased) {
     FirmupProgramState state;
     auto carry = [&state](const std::vector<uint8_t>& read) {
-        const uint8_t* p = state.PreservedBlockToCarry(read.data());
+        const uint8_t* p = state.PreservedBlockToCarry("dev", read.data());
         return std::vector<uint8_t>(p, p + 16);
     };
     const std::vector<uint8_t> erased(16, 0xFF);
@@ -233,4 +238,64 @@ TEST(ProgramState, KeepsTheFirstBlockThatIsNotErased) {
     EXPECT_EQ(carry(b), b);
     EXPECT_EQ(carry(erased), a);
     EXPECT_EQ(std::vector<uint8_t>(state.KeptBlock(), state.KeptBlock() + 16), a);
+}
+
+TEST(ProgramState, CarriesAStoredCopyOnlyToItsOwnDeviceUntilTheSessionCloses) {
+    MemoryStore store;
+    const std::vector<uint8_t> erased(16, 0xFF), a(16, 0x11), b(16, 0x22);
+    auto carry = [](FirmupProgramState& state, const char* device, const std::vector<uint8_t>& read) {
+        const uint8_t* p = state.PreservedBlockToCarry(device, read.data());
+        return std::vector<uint8_t>(p, p + 16);
+    };
+    {
+        FirmupProgramState first(&store);
+        EXPECT_EQ(carry(first, "one", a), a);
+        EXPECT_EQ(store.blocks.count("one"), 1u) << "stored before the first erase";
+        EXPECT_EQ(carry(first, "two", erased), erased) << "never another device's block";
+        EXPECT_EQ(carry(first, "one", erased), a);
+        EXPECT_EQ(carry(first, "two", b), b);
+        EXPECT_EQ(carry(first, "two", erased), b);
+    }
+    EXPECT_EQ(store.blocks.size(), 2u) << "an erased block is never stored";
+    // The next program finds the copies on disk.
+    FirmupProgramState next(&store);
+    EXPECT_EQ(carry(next, "one", erased), a);
+    next.SessionClosed("one");
+    EXPECT_EQ(store.blocks.count("one"), 0u);
+    EXPECT_EQ(store.blocks.count("two"), 1u);
+    FirmupProgramState third(&store);
+    EXPECT_EQ(carry(third, "one", erased), erased);
+}
+
+TEST_F(ExchangeSequence, CloseByteThatCannotBeSentIsReportedAndKeepsTheStoredBlock) {
+    // The device goes between the last read and the close byte: the command pipe does not open.
+    struct GoneBeforeClose : DevicePipe {
+        using DevicePipe::DevicePipe;
+        UpdateDevice* device = nullptr;
+        int reads = 0;
+        int Read(uint8_t* data, uint32_t size) override {
+            const int count = DevicePipe::Read(data, size);
+            if (++reads == 1408) {
+                device->unplug();
+            }
+            return count;
+        }
+    } gone{device};
+    gone.device = &device;
+    MemoryStore store;
+    store.blocks["usb#vid_1f3a&pid_0c21#sim7"] = {};
+    FirmupProgramState withStore(&store);
+    EXPECT_FALSE(CloseUpdateSession(face, gone, withStore));
+    EXPECT_EQ(face.messages, (std::vector<ShownMessage>{{121, 120, kBoxWarning, false, 0, 0}}));
+    EXPECT_FALSE(device.loader().close_requested());
+    EXPECT_EQ(store.blocks.size(), 1u) << "the session is still open";
+
+    // Sent, the close byte ends the session and its stored block goes.
+    UpdateDevice other{1, 4, 8};
+    DevicePipe otherPipe{other};
+    store.blocks[other.id()] = {};
+    face.clear();
+    EXPECT_TRUE(CloseUpdateSession(face, otherPipe, withStore));
+    EXPECT_TRUE(face.messages.empty());
+    EXPECT_EQ(store.blocks.count(other.id()), 0u);
 }

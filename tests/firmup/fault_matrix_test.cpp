@@ -8,6 +8,7 @@
 
 #include "closing_check.h"
 #include "image_gen.h"
+#include "memory_store.h"
 #include "programming_run.h"
 #include "recording_dialog.h"
 #include "update_device.h"
@@ -47,7 +48,8 @@ const char* FaultName(sim::LoaderFault fault) {
 
 std::vector<Shard> AllShards() {
     std::vector<Shard> shards;
-    for (auto fault : {sim::LoaderFault::NoReply, sim::LoaderFault::WrongEcho}) {
+    // A short reply to the preserved-block read is no reply; to an erase or a write it is none.
+    for (auto fault : {sim::LoaderFault::NoReply, sim::LoaderFault::WrongEcho, sim::LoaderFault::ShortReply}) {
         for (uint32_t n = 1; n <= kRunExchanges; n += kShard) {
             shards.push_back({Phase::Run, fault, n});
         }
@@ -117,7 +119,8 @@ TEST_P(FaultMatrix, FaultAtEveryExchange) {
         sim::Loader& loader = q.device.loader();
         loader.inject(n, shard.fault);
         if (shard.phase == Phase::Run) {
-            FirmupProgramState state;
+            MemoryStore store;  // the copy on disk, which outlives the program
+            FirmupProgramState state(&store);
             EXPECT_EQ(ProgramFirmware(file_->path(), 0x0104, q.face, q.pipe, state), RunOutcome::Stopped);
             ASSERT_EQ(q.face.messages.size(), 1u);
             EXPECT_EQ(q.face.messages[0].text, RunMessage(n));
@@ -129,12 +132,18 @@ TEST_P(FaultMatrix, FaultAtEveryExchange) {
                           q.device.preserved_value());
             }
 
-            // Retry in the same program: "[2] Write" again, then the close.
+            // The user quits as the message advises (the closing check runs), starts the tool
+            // again, which orders update mode when the check let the converter go, and writes.
             loader.clear_faults();
+            if (CloseUpdateSession(q.face, q.pipe, state)) {
+                q.device.order_update_mode();
+            }
             q.face.clear();
-            EXPECT_EQ(ProgramFirmware(file_->path(), 0x0104, q.face, q.pipe, state), RunOutcome::Completed);
-            EXPECT_TRUE(CloseUpdateSession(q.face, q.pipe, state));
+            FirmupProgramState next(&store);
+            EXPECT_EQ(ProgramFirmware(file_->path(), 0x0104, q.face, q.pipe, next), RunOutcome::Completed);
+            EXPECT_TRUE(CloseUpdateSession(q.face, q.pipe, next));
             EXPECT_EQ(q.face.messages, updated);
+            EXPECT_TRUE(store.blocks.empty()) << "the stored copy goes with the session";
         } else {
             q.device.flash().bytes = programmed_;
             FirmupProgramState state;

@@ -17,6 +17,7 @@ struct Result {
     std::vector<ShownMessage> messages;
     uint32_t requests;  // requests the loader received
     bool box_read;      // the conversion check box was looked at
+    bool block_intact;  // flash 0x5FE0 still holds the device's own preserved block
 };
 
 Result RunFile(const std::vector<uint8_t>& bytes, uint16_t current = 0x0104, bool checked = false,
@@ -31,7 +32,8 @@ Result RunFile(const std::vector<uint8_t>& bytes, uint16_t current = 0x0104, boo
     const RunOutcome outcome = ProgramFirmware(file.path(), current, face, pipe, state);
     const bool box_read = std::any_of(face.calls.begin(), face.calls.end(),
                                       [](const FaceCall& c) { return c.kind == FaceCall::CheckBox; });
-    return {outcome, face.messages, device.loader().request_count(), box_read};
+    return {outcome, face.messages, device.loader().request_count(), box_read,
+            device.flash_bytes(0x5FE0, 16) == device.preserved_value()};
 }
 
 std::vector<uint8_t> Image(uint32_t size, uint8_t major = 1, uint8_t minor = 5, uint16_t model = kModelBrg40m) {
@@ -60,7 +62,9 @@ TEST(ImageAcceptance, LengthRule) {
     struct Case {
         uint32_t size;
         bool accepted;
-    } cases[] = {{22528, true}, {22536, true}, {22537, false}, {22527, true}, {100, true}, {9, true}};
+    } cases[] = {{22528, true},  {22536, true},  {22537, false}, {22527, true}, {100, true}, {9, true},
+                 // The checksum of these lengths would be written over the carried preserved block.
+                 {22502, true}, {22503, false}, {22511, false}, {22519, false}, {22520, true}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.size);
         const Result r = RunFile(Image(c.size));
@@ -68,6 +72,7 @@ TEST(ImageAcceptance, LengthRule) {
             EXPECT_EQ(r.outcome, RunOutcome::Completed);
             EXPECT_EQ(r.messages, std::vector<ShownMessage>{kUpdated});
             EXPECT_EQ(r.requests, kFullRun);
+            EXPECT_TRUE(r.block_intact);
         } else {
             EXPECT_EQ(r.outcome, RunOutcome::Stopped);
             EXPECT_EQ(r.messages, std::vector<ShownMessage>{kNotFirmware});

@@ -27,7 +27,11 @@ sim::ScsiRequest Command(uint8_t code, sim::Direction direction, uint32_t length
 }  // namespace
 
 UpdateDevice::UpdateDevice(uint8_t major, uint8_t minor, uint32_t serial)
-    : converter_(sim::Identity{}, major, minor, serial) {
+    : converter_(sim::Identity{}, major, minor, serial), id_("usb#vid_1f3a&pid_0c21#sim" + std::to_string(serial)) {
+    order_update_mode();
+}
+
+void UpdateDevice::order_update_mode() {
     const sim::ScsiReply reply = converter_.scsi(Command(254, sim::Direction::Out, 0, 10, nullptr));
     EXPECT_EQ(reply.os_error, 0u);
     EXPECT_EQ(converter_.mode(), sim::Mode::Update);
@@ -63,8 +67,11 @@ int DevicePipe::Read(uint8_t* data, uint32_t size) {
     if (!device_.reachable()) {
         return -1;  // the buffer stays as the caller left it
     }
-    device_.converter().pipe_read(data, size);
-    return 1;
+    return static_cast<int>(device_.converter().pipe_read(data, size));
+}
+
+std::string DevicePipe::DeviceId() {
+    return device_.reachable() ? device_.id() : std::string();
 }
 
 TempFile::TempFile(const std::vector<uint8_t>& bytes) {

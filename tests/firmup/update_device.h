@@ -22,6 +22,10 @@ public:
     bool reachable() { return converter_.plugged() && converter_.mode() == sim::Mode::Update; }
     bool update_mode() { return converter_.mode() == sim::Mode::Update; }
     void unplug() { converter_.unplug(); }
+    // Command 254 again, as the tool's next start gives it to a converter back in normal mode.
+    void order_update_mode();
+    // The name the pipe reports for this device (from its serial).
+    const std::string& id() const { return id_; }
 
     sim::Converter& converter() { return converter_; }
     sim::Flash& flash() { return converter_.flash(); }
@@ -33,6 +37,7 @@ public:
 
 private:
     sim::Converter converter_;
+    std::string id_;
 };
 
 // One transfer as the tool made it.
@@ -47,6 +52,7 @@ public:
     explicit DevicePipe(UpdateDevice& device) : device_(device) {}
     int Write(const uint8_t* data, uint32_t size) override;
     int Read(uint8_t* data, uint32_t size) override;
+    std::string DeviceId() override;
 
     bool record = true;
     std::vector<PipeOp> ops;

@@ -40,6 +40,7 @@ class AbsentPipe : public UpdatePipe {
 public:
     int Write(const uint8_t*, uint32_t) override { return -1; }
     int Read(uint8_t*, uint32_t) override { return -1; }
+    std::string DeviceId() override { return {}; }
 };
 
 void Check(bool ok, const char* what) {

@@ -42,6 +42,10 @@ bool CloseUpdateSession(DialogFace& face, UpdatePipe& pipe, FirmupProgramState& 
     if (ImageChecksum(readBack, kImageSize - kTrailerSize) != stored) {
         return fail();
     }
-    SendCloseSession(pipe);
+    const std::string device = pipe.DeviceId();  // the device that was read, before it leaves
+    if (!SendCloseSession(pipe)) {
+        return fail();  // the command pipe did not open: the session is still open
+    }
+    state.SessionClosed(device);
     return true;
 }

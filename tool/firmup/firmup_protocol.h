@@ -62,15 +62,24 @@ void SetPacketAddress(FirmupPacket& packet, uint32_t address);
 
 // One exchange with the packet already built in commandPacket: sends 21 bytes for a write and 5
 // otherwise, clears the reply (21 bytes after a read, byte 0 otherwise), reads as many, and tells
-// whether reply byte 0 echoes the command. Pipe results and received counts are not looked at:
-// a missing device leaves the cleared byte 0, which is no command code.
-bool FirmupExchange(UpdatePipe& pipe, const CommandPacket& commandPacket, uint8_t* replyBuffer);
+// whether reply byte 0 echoes the command. A missing device leaves the cleared byte 0, which is no
+// command code. replyCount, when given, receives the read's result (the count of bytes that came,
+// or -1 when the pipe did not open).
+bool FirmupExchange(UpdatePipe& pipe,
+                    const CommandPacket& commandPacket,
+                    uint8_t* replyBuffer,
+                    int* replyCount = nullptr);
 
 // Builds CMD_READ_FLASH for address in commandPacket and exchanges it; the data are then at
 // replyBuffer + kReplyDataOffset.
-bool ReadFlashBlock(UpdatePipe& pipe, CommandPacket& commandPacket, uint8_t* replyBuffer, uint32_t address);
+bool ReadFlashBlock(UpdatePipe& pipe,
+                    CommandPacket& commandPacket,
+                    uint8_t* replyBuffer,
+                    uint32_t address,
+                    int* replyCount = nullptr);
 
-// Ends the update session: the single byte 0xFF from its own buffer; no reply is read.
-void SendCloseSession(UpdatePipe& pipe);
+// Ends the update session: the single byte 0xFF from its own buffer; no reply is read. False when
+// the command pipe did not open, so the byte was not sent.
+bool SendCloseSession(UpdatePipe& pipe);
 
 #endif

@@ -4,13 +4,36 @@
 #include <algorithm>
 #include <cstring>
 
-#include "firmware_image.h"
-
-const uint8_t* FirmupProgramState::PreservedBlockToCarry(const uint8_t* readFromDevice) {
-    const bool erased = std::all_of(readFromDevice, readFromDevice + kPreservedSize, [](uint8_t b) { return b == 0xFF; });
-    if (!erased && !m_bKept) {
-        std::memcpy(m_keptBlock, readFromDevice, kPreservedSize);
-        m_bKept = true;
+const uint8_t* FirmupProgramState::PreservedBlockToCarry(const std::string& deviceId, const uint8_t* readFromDevice) {
+    const bool erased =
+        std::all_of(readFromDevice, readFromDevice + kPreservedSize, [](uint8_t b) { return b == 0xFF; });
+    if (!erased) {
+        if (!m_bKept || m_strKeptDevice != deviceId) {
+            std::memcpy(m_keptBlock, readFromDevice, kPreservedSize);
+            m_strKeptDevice = deviceId;
+            m_bKept = true;
+        }
+        if (m_pStore != nullptr && !deviceId.empty()) {
+            // Before the first erase; without a store the copy in memory still serves this run.
+            m_pStore->Save(deviceId, m_keptBlock);
+        }
+        return readFromDevice;
     }
-    return erased && m_bKept ? m_keptBlock : readFromDevice;
+    if (m_bKept && m_strKeptDevice == deviceId) {
+        return m_keptBlock;
+    }
+    uint8_t stored[kPreservedSize];
+    if (m_pStore != nullptr && !deviceId.empty() && m_pStore->Load(deviceId, stored)) {
+        std::memcpy(m_keptBlock, stored, kPreservedSize);
+        m_strKeptDevice = deviceId;
+        m_bKept = true;
+        return m_keptBlock;
+    }
+    return readFromDevice;
+}
+
+void FirmupProgramState::SessionClosed(const std::string& deviceId) {
+    if (m_pStore != nullptr && !deviceId.empty()) {
+        m_pStore->Remove(deviceId);
+    }
 }

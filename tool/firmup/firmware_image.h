@@ -33,9 +33,12 @@ enum class ImageVerdict {
     ChecksumMismatch,  // message 115
 };
 
-// Length rule: at most 22536 bytes.
+// Length rule: at most 22536 bytes, and not a length whose trailer checksum (at length - 8 and
+// length - 7, rewritten when the image is sealed) would land on the carried preserved block
+// (lengths 22503 to 22519): sealing such a file would overwrite the device's own bytes.
 inline bool ImageLengthAllowed(uint64_t length) {
-    return length <= kMaxImageFileSize;
+    const bool checksumOnPreserved = length >= kPreservedOffset + 7 && length < kPreservedOffset + kPreservedSize + 8;
+    return length <= kMaxImageFileSize && !checksumOnPreserved;
 }
 // Checksum rule over the file's own bytes; a file shorter than its trailer is not firmware.
 ImageVerdict JudgeImageChecksum(const uint8_t* file, uint32_t length);

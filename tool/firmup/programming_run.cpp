@@ -85,10 +85,14 @@ RunOutcome ProgramFirmware(const char* path,
 
     uint8_t* reply = replyBuffer.get();
     CommandPacket& commandPacket = state.commandPacket;
-    if (!ReadFlashBlock(pipe, commandPacket, reply, kPreservedAddress)) {
+    int replyCount = 0;
+    // A reply cut short is no reply: the bytes it did not bring are the cleared zeros, which
+    // would be carried into the image as if they were the device's block.
+    if (!ReadFlashBlock(pipe, commandPacket, reply, kPreservedAddress, &replyCount) ||
+        replyCount < static_cast<int>(kReadReplySize)) {
         return Stop(face, kMsgReadFailed);
     }
-    SealImage(image, L, state.PreservedBlockToCarry(reply + kReplyDataOffset));
+    SealImage(image, L, state.PreservedBlockToCarry(pipe.DeviceId(), reply + kReplyDataOffset));
 
     StartBarPhase(face, BarPhase::Erase);
     std::memset(&commandPacket, 0, sizeof commandPacket);
