@@ -1,6 +1,7 @@
 // Building the full pipe name, the setup information path and the hardware-ID list.
 #include "device_names.h"
 
+#include <cctype>
 #include <cstring>
 
 const char kUpdateInfFileName[] = "brg40fup.inf";
@@ -51,4 +52,21 @@ bool MakeInfPath(const char* programPath, char* infPath, size_t size) {
 void MakeHardwareIdList(char* ids, size_t size) {
     std::memset(ids, 0, size);
     std::memcpy(ids, kUpdateHardwareId, std::strlen(kUpdateHardwareId) + 1);
+}
+
+std::string DeviceInstanceOfPath(const char* path) {
+    std::string rest(path);
+    if (rest.compare(0, 4, "\\\\?\\") == 0 || rest.compare(0, 4, "\\\\.\\") == 0) {
+        rest.erase(0, 4);
+    }
+    // The interface's own part starts at "#{", the class GUID that ends every interface path.
+    const size_t guid = rest.find("#{");
+    if (guid == std::string::npos || guid == 0) {
+        return std::string();
+    }
+    rest.resize(guid);
+    for (char& c : rest) {
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return rest;
 }

@@ -4,6 +4,7 @@
 #define BRG40_DEVICE_NAMES_H
 
 #include <cstddef>
+#include <string>
 
 // Capacity of completeDeviceName: at most 255 characters and the terminating zero.
 constexpr size_t kDeviceNameSize = 256;
@@ -21,6 +22,12 @@ void CopyInterfacePath(char* name, size_t size, const char* path);
 // Appends "\" and pipeName to the interface path in name. False, with name unchanged, when the
 // result would be longer than size - 1 characters.
 bool AppendPipeName(char* name, size_t size, const char* pipeName);
+
+// The device-instance part of an interface path, lower case: "\\?\usb#vid_1f3a&pid_0c21#5&1a2b#{guid}"
+// (possibly followed by "\PIPE01") gives "usb#vid_1f3a&pid_0c21#5&1a2b". It names the device, not
+// the interface or the pipe, and stays the same while the device sits on the same port or keeps
+// its serial number. Empty when the path has no such part.
+std::string DeviceInstanceOfPath(const char* path);
 
 // Zero-fills infPath (capacity size) and writes the drive and directory of programPath followed by
 // "brg40fup.inf". False, with infPath left all zeros, when programPath is empty or the result does

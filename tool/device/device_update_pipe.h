@@ -2,6 +2,8 @@
 #ifndef BRG40_DEVICE_UPDATE_PIPE_H
 #define BRG40_DEVICE_UPDATE_PIPE_H
 
+#include <string>
+
 #include "update_pipe.h"
 
 // Each call is one WriteUpdatePipe or ReadUpdatePipe: the device is discovered anew every time.
@@ -9,6 +11,13 @@ class DeviceUpdatePipe : public UpdatePipe {
 public:
     int Write(const uint8_t* data, uint32_t size) override;
     int Read(uint8_t* data, uint32_t size) override;
+    std::string DeviceId() override { return m_strDevice; }
+
+private:
+    // After each transfer: the device-instance part of the path it opened, or empty.
+    void NoteDevice(int result);
+
+    std::string m_strDevice;
 };
 
 #endif

@@ -60,19 +60,11 @@ HANDLE OpenUpdateDevice(const GUID* interfaceClass, char* name) {
     if (deviceInfo == INVALID_HANDLE_VALUE) {
         return INVALID_HANDLE_VALUE;
     }
-    HANDLE device = INVALID_HANDLE_VALUE;
-    for (DWORD index = 0;; ++index) {
-        SP_DEVICE_INTERFACE_DATA interfaceData = {};
-        interfaceData.cbSize = sizeof(interfaceData);
-        if (SetupDiEnumDeviceInterfaces(deviceInfo, nullptr, interfaceClass, index, &interfaceData)) {
-            device = OpenInterfaceDevice(deviceInfo, &interfaceData, name);
-            if (device != INVALID_HANDLE_VALUE) {
-                break;  // the first interface that opens is the device
-            }
-        } else if (GetLastError() == ERROR_NO_MORE_ITEMS) {
-            break;
-        }
-    }
+    HANDLE device = FirstOpenedInterface(
+        [&](DWORD index, SP_DEVICE_INTERFACE_DATA* interfaceData) {
+            return SetupDiEnumDeviceInterfaces(deviceInfo, nullptr, interfaceClass, index, interfaceData);
+        },
+        [&](SP_DEVICE_INTERFACE_DATA* interfaceData) { return OpenInterfaceDevice(deviceInfo, interfaceData, name); });
     SetupDiDestroyDeviceInfoList(deviceInfo);
     return device;
 }
@@ -109,7 +101,9 @@ HANDLE OpenUpdatePipe(const char* pipeName) {
 }
 
 // One transfer: open the pipe, move one block, give up after kTransferTimeoutMs, close the pipe.
-static int TransferUpdatePipe(const char* pipeName, void* buffer, DWORD count, bool toDevice) {
+// *transferred: the bytes moved (0 unless the transfer completed).
+static int TransferUpdatePipe(const char* pipeName, void* buffer, DWORD count, bool toDevice, DWORD* transferred) {
+    *transferred = 0;
     OVERLAPPED overlapped = {};
     overlapped.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
 
@@ -124,24 +118,30 @@ static int TransferUpdatePipe(const char* pipeName, void* buffer, DWORD count, b
     // No count-done variable here: for an overlapped call it is only valid from GetOverlappedResult.
     BOOL done = toDevice ? WriteFile(pipe, buffer, count, nullptr, &overlapped)
                          : ReadFile(pipe, buffer, count, nullptr, &overlapped);
-    if (!done) {
+    DWORD moved = 0;
+    if (done) {
+        GetOverlappedResult(pipe, &overlapped, &moved, FALSE);
+    } else {
         DWORD error = GetLastError();
         if (error == ERROR_IO_PENDING) {
-            DWORD transferred = 0;
             if (WaitForSingleObject(overlapped.hEvent, kTransferTimeoutMs) == WAIT_OBJECT_0) {
-                if (!GetOverlappedResult(pipe, &overlapped, &transferred, FALSE)) {
+                if (!GetOverlappedResult(pipe, &overlapped, &moved, FALSE)) {
                     Print("Error: %d", static_cast<int>(GetLastError()));
+                    moved = 0;
                 }
                 CancelIo(pipe);
             } else {
                 CancelIo(pipe);
-                // The cancelled request still owns buffer and overlapped until it has finished.
-                GetOverlappedResult(pipe, &overlapped, &transferred, TRUE);
+                // The cancelled request still owns buffer and overlapped until it has finished;
+                // what it moved before the cancel does not count.
+                DWORD late = 0;
+                GetOverlappedResult(pipe, &overlapped, &late, TRUE);
             }
         } else if (error != ERROR_HANDLE_EOF) {
             CancelIo(pipe);
         }
     }
+    *transferred = moved;
 
     int result = CloseHandle(pipe);
     if (overlapped.hEvent != nullptr) {
@@ -151,10 +151,12 @@ static int TransferUpdatePipe(const char* pipeName, void* buffer, DWORD count, b
 }
 
 int WriteUpdatePipe(const void* buffer, DWORD count) {
+    DWORD unused = 0;
     // WriteFile only reads the buffer; the shared transfer takes it without const.
-    return TransferUpdatePipe(commandPipeName, const_cast<void*>(buffer), count, true);
+    return TransferUpdatePipe(commandPipeName, const_cast<void*>(buffer), count, true, &unused);
 }
 
-int ReadUpdatePipe(void* buffer, DWORD count) {
-    return TransferUpdatePipe(replyPipeName, buffer, count, false);
+int ReadUpdatePipe(void* buffer, DWORD count, DWORD* received) {
+    DWORD unused = 0;
+    return TransferUpdatePipe(replyPipeName, buffer, count, false, received != nullptr ? received : &unused);
 }

@@ -23,8 +23,9 @@ int WriteUpdatePipe(const void* buffer, DWORD count);
 
 // Reads the loader's next reply, up to count bytes, into buffer. -1 when the pipe did not open
 // (buffer untouched); otherwise the result of closing the pipe. Bytes not delivered keep what the
-// caller left there, and a loader that stays silent for 1000 ms is given up on.
-int ReadUpdatePipe(void* buffer, DWORD count);
+// caller left there, and a loader that stays silent for 1000 ms is given up on. *received, when
+// given, is the count of bytes that came (0 when none).
+int ReadUpdatePipe(void* buffer, DWORD count, DWORD* received = nullptr);
 
 // Finds the device and opens "<interface path>\<pipeName>" for overlapped transfers, or returns
 // INVALID_HANDLE_VALUE after printing why.
@@ -35,6 +36,25 @@ BOOL GetUsbDeviceFileName(const GUID* interfaceClass, char* name);
 
 // Handle on the first present interface of interfaceClass that opens, or INVALID_HANDLE_VALUE.
 HANDLE OpenUpdateDevice(const GUID* interfaceClass, char* name);
+
+// The walk of OpenUpdateDevice over one set of interfaces: enumerate(index, record) for index 0, 1,
+// 2, ... and open(record) on each one enumerated, until one opens. The walk ends at the first
+// failed enumeration, whatever its error: ERROR_NO_MORE_ITEMS ends the list, and any other error
+// would only come again for the next index, so going on could loop for ever.
+template <class Enumerate, class Open>
+HANDLE FirstOpenedInterface(Enumerate enumerate, Open open) {
+    for (DWORD index = 0;; ++index) {
+        SP_DEVICE_INTERFACE_DATA interfaceData = {};
+        interfaceData.cbSize = sizeof(interfaceData);
+        if (!enumerate(index, &interfaceData)) {
+            return INVALID_HANDLE_VALUE;
+        }
+        HANDLE device = open(&interfaceData);
+        if (device != INVALID_HANDLE_VALUE) {
+            return device;  // the first interface that opens is the device
+        }
+    }
+}
 
 // Handle on the path of one enumerated interface, or INVALID_HANDLE_VALUE. The path tried is left in
 // name (cut at 255 characters, which no pipe name then fits behind).

@@ -1,5 +1,6 @@
 // Building the full pipe name, the .inf path and the hardware-ID list: lengths at the limits, no
 // byte written past a buffer.
+#include <cstdint>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -38,6 +39,54 @@ void case_names() {
         check(name[kDeviceNameSize] == 0x5A, label + ": nothing written past the buffer");
         check(!AppendPipeName(name, kDeviceNameSize, replyPipeName), label + ": no pipe name behind it");
         check(std::strlen(name) == 255, label + ": unchanged by the refused append");
+    }
+
+    // The device-instance part of an interface path names the device in the preserved-block store.
+    const std::string guid = "#{6c0f3a9d-2b57-4e18-8d4c-91a7e5b2f036}";
+    const std::vector<std::pair<std::string, std::string>> instance_rows = {
+        {"\\\\?\\usb#vid_1f3a&pid_0c21#sim0001" + guid, "usb#vid_1f3a&pid_0c21#sim0001"},
+        {"\\\\?\\USB#VID_1F3A&PID_0C21#5&2A3B&0&2" + guid + "\\PIPE01", "usb#vid_1f3a&pid_0c21#5&2a3b&0&2"},
+        {"\\\\?\\usb#vid_1f3a&pid_0c21#sim0001", ""},  // no interface class: no device part
+        {"\\\\?\\" + guid, ""},
+        {"", ""},
+    };
+    for (const auto& row : instance_rows) {
+        const std::string got = DeviceInstanceOfPath(row.first.c_str());
+        check(got == row.second, "device of '" + row.first + "': '" + got + "'");
+    }
+
+    // The walk over the interfaces ends at the first failed enumeration, whatever its error, and
+    // takes the first interface that opens.
+    struct WalkRow {
+        DWORD failAt;     // the first index whose enumeration fails
+        DWORD error;      // with this error
+        DWORD opensAt;    // the first index that opens (past failAt: none)
+        DWORD enumerated; // enumerations expected
+    } walk_rows[] = {
+        {3, ERROR_NO_MORE_ITEMS, 99, 4},
+        {0, ERROR_INVALID_DATA, 99, 1},  // a persistent error: asked once, not for ever
+        {2, ERROR_INVALID_USER_BUFFER, 99, 3},
+        {5, ERROR_NO_MORE_ITEMS, 1, 2},
+    };
+    for (const WalkRow& row : walk_rows) {
+        DWORD calls = 0;
+        HANDLE fake = reinterpret_cast<HANDLE>(static_cast<uintptr_t>(0x1234));
+        HANDLE got = FirstOpenedInterface(
+            [&](DWORD index, SP_DEVICE_INTERFACE_DATA* data) {
+                ++calls;
+                if (calls > 1000 || index >= row.failAt) {
+                    SetLastError(row.error);
+                    return FALSE;
+                }
+                data->Reserved = index;
+                return TRUE;
+            },
+            [&](SP_DEVICE_INTERFACE_DATA* data) {
+                return data->Reserved == row.opensAt ? fake : INVALID_HANDLE_VALUE;
+            });
+        const std::string label = "walk failing at " + std::to_string(row.failAt) + " with " + std::to_string(row.error);
+        check(calls == row.enumerated, label + ": enumerations " + std::to_string(calls));
+        check(got == (row.opensAt < row.failAt ? fake : INVALID_HANDLE_VALUE), label + ": the interface taken");
     }
 
     // Setup information path: the program's drive and directory, then "brg40fup.inf", in 260 characters.

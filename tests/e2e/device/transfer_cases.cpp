@@ -207,9 +207,11 @@ void case_short() {
     std::memset(reply, 0x5A, sizeof reply);
     StdoutCapture capture;
     WriteUpdatePipe(request, sizeof request);
-    int read = ReadUpdatePipe(reply, sizeof reply);
+    DWORD received = 99;
+    int read = ReadUpdatePipe(reply, sizeof reply, &received);
     std::vector<std::string> lines = capture.finish();
     check(read != -1 && read != 0, "result is that of the close: " + std::to_string(read));
+    check(received == 5, "the count of bytes that came: " + std::to_string(received));
     check(reply[0] == 0x01, "first bytes delivered: " + hex(reply, sizeof reply));
     bool kept = true;
     for (size_t i = 5; i < sizeof reply; ++i) {
