@@ -15,10 +15,6 @@
 
 namespace {
 
-// Largest firmware file accepted (0x5808 bytes); larger files are not looked at.
-constexpr DWORD kMaxImageFileSize = 22536;
-// The file is read into a buffer of the whole flash size, filled with 0xFF first.
-constexpr size_t kImageBufferSize = 24576;
 // The version sits at L - 6 (major) and L - 5 (minor); shorter files carry none.
 constexpr DWORD kVersionOffsetFromEnd = 6;
 
@@ -63,6 +59,9 @@ const MessageEntry* CBrg40FirmupDlg::GetMessageMap() const {
 }
 
 BOOL CBrg40FirmupDlg::OnCommand(WPARAM wParam, LPARAM lParam) {
+    if (m_bExchanging) {
+        return TRUE;  // sent to us while the loader is busy: no handler may start inside it
+    }
     // Ctrl+Shift+Alt+F10 reveals the conversion check box for good.
     if (LOWORD(wParam) == ID_SHOW_CONVERSION) {
         ShowWindow(GetDlgItem(m_hWnd, IDC_CONVERSION_CHECK), SW_SHOW);
@@ -148,6 +147,9 @@ void CBrg40FirmupDlg::OnPathChanged() {
 }
 
 LRESULT CBrg40FirmupDlg::OnSysCommand(WPARAM wParam, LPARAM) {
+    if (m_bExchanging) {
+        return 0;  // no About box, and no move or size loop that would take input, mid-exchange
+    }
     if ((wParam & 0xFFF0) == IDM_ABOUTBOX) {
         CAboutDlg about(m_hWnd);
         about.DoModal();
@@ -238,11 +240,15 @@ void CBrg40FirmupDlg::OnReferenceButton() {
 
 void CBrg40FirmupDlg::OnWriteButton() {
     m_strFilePath = GetItemText(m_hWnd, IDC_FILE_PATH);
+    m_bExchanging = true;
     ProgramFirmware(m_strFilePath.c_str(), m_wCurrentVersion, m_face, m_pipe, m_firmupState);
+    m_bExchanging = false;
 }
 
 void CBrg40FirmupDlg::CloseSession() {
+    m_bExchanging = true;
     CloseUpdateSession(m_face, m_pipe, m_firmupState);
+    m_bExchanging = false;
     EndDialog(IDCANCEL);
 }
 

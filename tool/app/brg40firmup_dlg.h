@@ -12,6 +12,8 @@
 #include "dialog_face.h"
 #include "firmup_state.h"
 #include "info_progress_bar.h"
+#include "program_data_store.h"
+#include "responsive_pipe.h"
 
 class CBrg40FirmupDlg : public CDialog {
 public:
@@ -79,10 +81,18 @@ private:
     CInfoProgressBar m_progress;
     HICON m_hIcon = nullptr;
 
-    // Kept for the life of the program: the command packet and the preserved block first read.
-    FirmupProgramState m_firmupState;
+    // True while a run or a close exchanges with the loader. The thread then still answers what
+    // other threads send to the dialog (ResponsivePipe), but no command or system command of
+    // ours runs inside the exchange: such messages are dropped.
+    bool m_bExchanging = false;
+
+    // Kept for the life of the program: the command packet and the preserved block first read,
+    // which the store also keeps on disk until the session closes.
+    ProgramDataStore m_store;
+    FirmupProgramState m_firmupState{&m_store};
     Face m_face{*this};
-    DeviceUpdatePipe m_pipe;
+    DeviceUpdatePipe m_devicePipe;
+    ResponsivePipe m_pipe{m_devicePipe};
 };
 
 #endif
