@@ -11,9 +11,10 @@
 namespace {
 
 // Registers the progress-bar window class before a template that uses it is created. The
-// function is taken from comctl32.dll at run time, so the program imports nothing from it.
+// function is taken from comctl32.dll at run time, from the system folder, so the program imports
+// nothing from it (comctl32.dll is not a known DLL: see InitInstance).
 void RegisterProgressBarClass() {
-    HMODULE comctl = LoadLibraryA("comctl32.dll");
+    HMODULE comctl = LoadLibraryExA("comctl32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
     if (comctl == nullptr) {
         return;
     }
@@ -30,6 +31,13 @@ void RegisterProgressBarClass() {
 CBrg40FirmupApp theApp;
 
 int CBrg40FirmupApp::InitInstance() {
+    // The tool runs with administrator rights, often from a downloads folder. A DLL named without
+    // a path is looked for in the program's own folder first unless it is one of the system's
+    // known DLLs, so a DLL planted beside the program would run elevated. From here on every
+    // system DLL comes from the system folder only; the program's load-time imports are known
+    // DLLs and the library, which is found beside the program as before.
+    SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+
     // The update-mode diagnostics go to standard output line by line; unbuffered, they reach a
     // redirected output as they are written, whatever way the program ends.
     setvbuf(stdout, nullptr, _IONBF, 0);

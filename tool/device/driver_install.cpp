@@ -2,9 +2,41 @@
 #include "driver_install.h"
 
 #include <setupapi.h>
-#include <newdev.h>
 
 #include "device_names.h"
+
+namespace {
+
+using UpdateDriverFn = BOOL(WINAPI*)(HWND, LPCSTR, LPCSTR, DWORD, PBOOL);
+
+// UpdateDriverForPlugAndPlayDevicesA, bound at run time from the system folder. newdev.dll is not
+// one of the system's known DLLs: imported at load time it would be looked for in the program's
+// folder first, and the tool runs with administrator rights, often from a downloads folder where
+// anything may lie beside it.
+class NewDevApi {
+public:
+    NewDevApi() : m_module(LoadLibraryExA("newdev.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32)) {
+        if (m_module != nullptr) {
+            m_update = reinterpret_cast<UpdateDriverFn>(
+                reinterpret_cast<void*>(GetProcAddress(m_module, "UpdateDriverForPlugAndPlayDevicesA")));
+        }
+    }
+    ~NewDevApi() {
+        if (m_module != nullptr) {
+            FreeLibrary(m_module);
+        }
+    }
+    NewDevApi(const NewDevApi&) = delete;
+    NewDevApi& operator=(const NewDevApi&) = delete;
+
+    UpdateDriverFn update() const { return m_update; }
+
+private:
+    HMODULE m_module;
+    UpdateDriverFn m_update = nullptr;
+};
+
+}  // namespace
 
 BOOL InstallUpdateDriver(const char* hardwareIds, const char* infPath, BOOL* rebootRequired) {
     GUID classGuid;
@@ -27,7 +59,10 @@ BOOL InstallUpdateDriver(const char* hardwareIds, const char* infPath, BOOL* reb
         SetupDiCallClassInstaller(DIF_REGISTERDEVICE, deviceInfo, &deviceData)) {
         // Installs on every node with the ID, the temporary one included; a needed restart is
         // reported in the flag rather than asked of the user.
-        UpdateDriverForPlugAndPlayDevicesA(nullptr, hardwareIds, infPath, 0, rebootRequired);
+        const NewDevApi newdev;
+        if (newdev.update() != nullptr) {
+            newdev.update()(nullptr, hardwareIds, infPath, 0, rebootRequired);
+        }
         // The driver stays installed for the ID; only the temporary node goes.
         SetupDiCallClassInstaller(DIF_REMOVE, deviceInfo, &deviceData);
     }
