@@ -292,6 +292,37 @@ void Shot(HWND hwnd, const std::string& path) {
     Say("screenshot " + path);
 }
 
+// A second thread asks the main dialog every 100 ms for an answer to WM_NULL with
+// SMTO_ABORTIFHUNG, as the system's hung-window check does, and notes how long each took. It ends
+// by itself when the dialog goes away.
+struct Pinger {
+    HANDLE thread = nullptr;
+    HWND target = nullptr;
+    DWORD limitMs = 0;
+    volatile LONG stop = 0;
+    LONG answered = 0;
+    LONG unanswered = 0;
+    DWORD slowestMs = 0;
+};
+Pinger g_pinger;
+
+DWORD WINAPI PingLoop(LPVOID) {
+    while (g_pinger.stop == 0 && IsWindow(g_pinger.target)) {
+        const DWORD start = GetTickCount();
+        DWORD_PTR result = 0;
+        const BOOL ok = SendMessageTimeoutW(g_pinger.target, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, g_pinger.limitMs, &result);
+        const DWORD took = GetTickCount() - start;
+        if (ok) {
+            ++g_pinger.answered;
+            g_pinger.slowestMs = took > g_pinger.slowestMs ? took : g_pinger.slowestMs;
+        } else if (IsWindow(g_pinger.target)) {
+            ++g_pinger.unanswered;
+        }
+        Sleep(100);
+    }
+    return 0;
+}
+
 // Follows the bar's text while the tool is busy (the text is read without a message to its
 // thread), until a message box appears or the main dialog goes away. Prints each new text and
 // photographs the main dialog when a phase first reaches half-way.
@@ -700,6 +731,22 @@ void Run(const std::string& step) {
             Fail("main dialogs: " + std::to_string(count));
         }
         Say("main dialogs: " + std::to_string(count));
+    } else if (verb == "ping-start") {
+        g_pinger = Pinger{};
+        g_pinger.target = MainOrFail();
+        g_pinger.limitMs = static_cast<DWORD>(Number(arg(1)));
+        g_pinger.thread = CreateThread(nullptr, 0, PingLoop, nullptr, 0, nullptr);
+        Say("ping-start " + arg(1));
+    } else if (verb == "ping-stop") {
+        // ping-stop MIN_ANSWERS: every question answered within the limit, and at least that many.
+        InterlockedExchange(&g_pinger.stop, 1);
+        WaitForSingleObject(g_pinger.thread, 10000);
+        CloseHandle(g_pinger.thread);
+        Say("pings answered " + std::to_string(g_pinger.answered) + ", unanswered " +
+            std::to_string(g_pinger.unanswered) + ", slowest " + std::to_string(g_pinger.slowestMs) + " ms");
+        if (g_pinger.unanswered != 0 || g_pinger.answered < Number(arg(1))) {
+            Fail("the dialog did not answer every question within " + std::to_string(g_pinger.limitMs) + " ms");
+        }
     } else if (verb == "sleep") {
         Sleep(static_cast<DWORD>(Number(arg(1))));
     } else if (verb == "now") {
