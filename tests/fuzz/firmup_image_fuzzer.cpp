@@ -9,31 +9,10 @@
 #include <vector>
 
 #include "firmware_image.h"
+#include "fuzz_support.h"
 #include "programming_run.h"
 
 namespace {
-
-// A dialog that answers every question with Yes and remembers the first message shown.
-class FuzzDialog : public DialogFace {
-public:
-    int ShowMessage(unsigned text_id, unsigned, BoxKind kind, bool, unsigned, unsigned) override {
-        if (first == 0) {
-            first = text_id;
-        }
-        return kind == kBoxQuestion ? kAnswerYes : kAnswerOk;
-    }
-    void SetBarColors(BarColor, BarColor, BarColor) override {}
-    void SetBarPos(int p) override { position = p; }
-    int GetBarPos() override { return position; }
-    void StepBar() override { ++position; }
-    void SetBarText(const char*) override {}
-    void RedrawBar() override {}
-    bool IsConversionChecked() override { return checked; }
-
-    bool checked = false;
-    unsigned first = 0;
-    int position = 0;
-};
 
 // No update-mode device: every transfer fails to open its pipe.
 class AbsentPipe : public UpdatePipe {
@@ -43,21 +22,8 @@ public:
     std::string DeviceId() override { return {}; }
 };
 
-void Check(bool ok, const char* what) {
-    if (!ok) {
-        std::fprintf(stderr, "invariant broken: %s\n", what);
-        std::abort();
-    }
-}
-
-// The file the run reads, one per fuzzing process, removed when the process ends.
-struct RunFile {
-    std::string path = "/tmp/brg40_fuzz_" + std::to_string(getpid()) + ".fwu";
-    ~RunFile() { std::remove(path.c_str()); }
-};
-
 const std::string& FilePath() {
-    static const RunFile file;
+    static const FuzzFile file("image.fwu");
     return file.path;
 }
 
