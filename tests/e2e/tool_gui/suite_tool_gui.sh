@@ -63,7 +63,7 @@ one_language() {  # one_language en|ja
     fi
     e2e_sim_start
     APP=$(e2e_stage "app_$TAG" "$tool_exe" "$(dirname "$tool_exe")/Brg40Firmup_x64.dll" \
-        "$(dirname "$tool_exe")/brg40fup.inf" "$robot_exe")
+        "$BRG40_SOURCE_DIR/sim/driver/brg40fup.inf" "$robot_exe")
     local gen_dir
     gen_dir=$(e2e_stage "gen_$TAG" "$gen_exe")
     e2e_wine "gen_$TAG" "$gen_dir/$(basename "$gen_exe")" "$(e2e_winpath "$APP/new.fwu")" 1.05
