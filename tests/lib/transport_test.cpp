@@ -153,3 +153,32 @@ TEST_F(Transport, CodeOutsideTheTableIsRefusedWithoutARequest) {
 }
 
 }  // namespace
+
+TEST_F(Transport, TheLibrarysOwnDataBuffersAreAlignedTo16Bytes) {
+    support::bench().attach(1);
+    int status = 0;
+    Brg40Handle h = brg40_open(&status);  // INQUIRY into the library's own buffer
+    ASSERT_EQ(status, 0);
+    unsigned char major, minor;
+    Brg40HwInfo info;
+    EXPECT_EQ(brg40_get_fw_version(h, &major, &minor), 0);
+    EXPECT_EQ(brg40_get_hw_info(h, &info), 0);
+    ASSERT_EQ(brg40_mode_change_ex(h, 2, 0), 0);
+    EXPECT_EQ(brg40_i2c_read_slave(h, 1, nullptr, reinterpret_cast<void*>(1)), 0);
+    {
+        auto guard = support::lock();
+        dev(1).i2c_slave_waiting = {1, 2, 3};
+    }
+    support::join_threads();
+    // INQUIRY, version, hardware information, slave status and data: buffers the library owns.
+    auto guard = support::lock();
+    int checked = 0;
+    for (const auto& r : dev(1).transcript()) {
+        const uint8_t code = r.request.cdb[0];
+        if (code == 0x12 || code == 218 || code == 222 || code == 239 || code == 237) {
+            EXPECT_EQ(reinterpret_cast<uintptr_t>(r.request.data) % 16, 0u) << "command " << int(code);
+            ++checked;
+        }
+    }
+    EXPECT_EQ(checked, 5);
+}
