@@ -1,21 +1,24 @@
 #!/usr/bin/env bash
 # The real DLL under Wine against the simulated converter, through the SG_IO bridge:
 # the bridge itself (raw pass-through requests), the example program with no converter, one and
-# several, the status of sense errors and failed requests, the zeroed block, and one timing.
+# several, the status of sense errors and failed requests, the zeroed block, one timing, and a
+# library freed while its slave worker polls.
 #   suite_library.sh DLL LIST_CONVERTERS_EXE LIBRARY_PROBE_EXE BRIDGE_PROBE_EXE DLL_VERSION_PROBE_EXE
+#                    UNLOAD_PROBE_EXE
 set -uo pipefail
 dll=$1
 example_exe=$2
 library_probe_exe=$3
 bridge_probe_exe=$4
 dll_version_probe_exe=$5
+unload_probe_exe=$6
 # shellcheck source=harness.sh
 source "$(dirname "$0")/harness.sh"
 
 e2e_begin wine_library
 e2e_prefix
 e2e_sim_start
-app=$(e2e_stage app "$dll" "$example_exe" "$library_probe_exe" "$bridge_probe_exe")
+app=$(e2e_stage app "$dll" "$example_exe" "$library_probe_exe" "$bridge_probe_exe" "$unload_probe_exe")
 W=$E2E_WORK
 
 # --- the bridge, without the library --------------------------------------------------------
@@ -95,6 +98,15 @@ e2e_expect_grep "brg40_close returns 0 and brg40_open works again" "$P" '^reopen
 e2e_ctl transcript 3 >"$W/probe.transcript"
 e2e_check "every request of the library arrived in a zeroed block" \
     bash -c "grep -q 'clean=1' '$W/probe.transcript' && ! grep -q 'clean=0' '$W/probe.transcript'"
+
+# --- a worker outlives FreeLibrary by the application -------------------------------------------
+e2e_wine unload "$app/unload_probe.exe" "$(e2e_winpath "$app/Brg40Firmup_x64.dll")"
+U=$W/unload.out
+e2e_expect_grep "the worker started in slave mode" "$U" '^read_slave=0$'
+e2e_expect_grep "freed while the worker polls, the library stays mapped" "$U" '^held=1$'
+e2e_expect_grep "the process lives through the worker's next poll" "$U" '^alive=1$'
+e2e_expect_grep "the library goes once the worker has ended" "$U" '^released=1$'
+
 e2e_expect_eq "the model found no malformed request" "$(e2e_ctl protocol-errors 3)" ""
 e2e_expect_eq "the bridge found no malformed block" "$(e2e_ctl bridge-errors)" ""
 e2e_end
