@@ -4,19 +4,16 @@
 #include <commdlg.h>
 
 #include <cstdio>
-#include <vector>
 
 #include "about_dlg.h"
 #include "closing_check.h"
 #include "driver_install.h"
+#include "firmware_image.h"
 #include "programming_run.h"
 #include "resource.h"
 #include "string_resource.h"
 
 namespace {
-
-// The version sits at L - 6 (major) and L - 5 (minor); shorter files carry none.
-constexpr DWORD kVersionOffsetFromEnd = 6;
 
 std::string FormatVersion(unsigned major, unsigned minor) {
     char text[16];
@@ -96,8 +93,8 @@ BOOL CBrg40FirmupDlg::OnInitDialog() {
     SendMessageA(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
 
     // The range stays the control's own, 0 to 100.
-    SendMessageA(m_progress.m_hWnd, PBM_SETPOS, 0, 0);
-    SendMessageA(m_progress.m_hWnd, PBM_SETSTEP, 1, 0);
+    m_progress.SetPos(0);
+    m_progress.SetStep(1);
 
     ReadFirmwareVersion();
     // The update-mode driver must be in place before the converter comes back as that device.
@@ -155,12 +152,13 @@ LRESULT CBrg40FirmupDlg::OnSysCommand(WPARAM wParam, LPARAM) {
         about.DoModal();
         return 0;
     }
-    return Default();
+    NotHandled();
+    return 0;
 }
 
 void CBrg40FirmupDlg::OnPaint() {
     if (!IsIconic(m_hWnd)) {
-        Default();
+        NotHandled();
         return;
     }
     PAINTSTRUCT paint;
@@ -181,8 +179,8 @@ LRESULT CBrg40FirmupDlg::OnQueryDragIcon(WPARAM, LPARAM) {
 }
 
 void CBrg40FirmupDlg::OnDestroy() {
-    Default();
     CloseLibraryDevice();
+    NotHandled();
 }
 
 void CBrg40FirmupDlg::OnReferenceButton() {
@@ -207,30 +205,13 @@ void CBrg40FirmupDlg::OnReferenceButton() {
     }
     m_strFilePath = fileName;
 
-    HANDLE file =
-        CreateFileA(m_strFilePath.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        return;
+    const ImageFileLook look = LookAtImageFile(m_strFilePath.c_str());
+    if (!look.readable) {
+        return;  // not readable, or longer than any firmware: the fields stay as they were
     }
-    const DWORD length = GetFileSize(file, nullptr);
-    if (length == INVALID_FILE_SIZE || length > kMaxImageFileSize) {
-        CloseHandle(file);
-        return;
-    }
-    std::vector<unsigned char> image(kImageBufferSize, 0xFF);
-    DWORD read = 0;
-    const BOOL readOk = ReadFile(file, image.data(), length, &read, nullptr);
-    CloseHandle(file);
-    if (!readOk || read != length) {
-        return;
-    }
-
     // A file too short to hold a version shows none; the run rejects it as not firmware.
-    std::string version;
-    if (length >= kVersionOffsetFromEnd) {
-        version = FormatVersion(image[length - 6], image[length - 5]);
-    }
-    SetDlgItemTextA(m_hWnd, IDC_NEW_VERSION, version.c_str());
+    SetDlgItemTextA(m_hWnd, IDC_NEW_VERSION,
+                    look.hasVersion ? FormatVersion(look.version >> 8, look.version & 0xFF).c_str() : "");
 
     // Setting the text reports EN_CHANGE, which enables "[2] Write".
     SetDlgItemTextA(m_hWnd, IDC_FILE_PATH, m_strFilePath.c_str());

@@ -36,10 +36,8 @@ bool CloseUpdateSession(DialogFace& face, UpdatePipe& pipe, FirmupProgramState& 
         AdvanceBar(face, BarPhase::Close, ProgressPercent(imageOffset, kImageSize));
     }
 
-    // The trailer of an image of kImageSize bytes: checksum at offsets 22520 (low) and 22521 (high),
-    // computed over offsets 0 to 22518.
-    const uint16_t stored = static_cast<uint16_t>(readBack[kImageSize - 7] << 8 | readBack[kImageSize - 8]);
-    if (ImageChecksum(readBack, kImageSize - kTrailerSize) != stored) {
+    // The trailer of an image of kImageSize bytes: the checksum over offsets 0 to 22518.
+    if (ImageChecksum(readBack, kImageSize - kTrailerSize) != TrailerChecksum(readBack, kImageSize)) {
         return fail();
     }
     const std::string device = pipe.DeviceId();  // the device that was read, before it leaves

@@ -17,6 +17,7 @@ constexpr uint32_t kFlashImageStart = 0x000800;  // first address the tool progr
 constexpr uint32_t kFlashImageEnd = 0x006000;    // first address past it
 constexpr uint32_t kPreservedAddress = 0x005FE0;
 constexpr uint32_t kEraseBlockSize = 64;
+constexpr uint32_t kLastEraseAddress = kFlashImageEnd - kEraseBlockSize;  // 0x005FC0
 constexpr uint32_t kFlashBlockSize = 16;  // bytes per read or write
 constexpr uint32_t kReplyBufferSize = 24576;
 

@@ -2,14 +2,42 @@
 #include "firmware_image.h"
 
 #include <cstring>
+#include <vector>
+
+// Offsets of the trailer fields, counted back from the end of the file.
+constexpr uint32_t kChecksumLowFromEnd = 8;
+constexpr uint32_t kChecksumHighFromEnd = 7;
+constexpr uint32_t kVersionFromEnd = 6;  // major, then minor
+constexpr uint32_t kVendorFromEnd = 4;   // high byte first
+constexpr uint32_t kModelFromEnd = 2;    // high byte first
+
+uint16_t TrailerChecksum(const uint8_t* image, uint32_t length) {
+    return static_cast<uint16_t>(image[length - kChecksumHighFromEnd] << 8 | image[length - kChecksumLowFromEnd]);
+}
+
+void StoreTrailerChecksum(uint8_t* image, uint32_t length, uint16_t checksum) {
+    image[length - kChecksumHighFromEnd] = static_cast<uint8_t>(checksum >> 8);
+    image[length - kChecksumLowFromEnd] = static_cast<uint8_t>(checksum & 0xFF);
+}
+
+static uint16_t WordAt(const uint8_t* bytes) {
+    return static_cast<uint16_t>(bytes[0] << 8 | bytes[1]);  // high byte first
+}
+
+bool ImageVersionOf(const uint8_t* file, uint32_t length, uint16_t* version) {
+    if (length < kVersionFromEnd) {
+        return false;
+    }
+    *version = WordAt(file + length - kVersionFromEnd);
+    return true;
+}
 
 ImageTrailer ReadImageTrailer(const uint8_t* file, uint32_t length) {
-    const uint8_t* t = file + length - kTrailerSize;
     return ImageTrailer{
-        static_cast<uint16_t>(t[1] | t[2] << 8),
-        static_cast<uint16_t>(t[3] << 8 | t[4]),
-        static_cast<uint16_t>(t[5] << 8 | t[6]),
-        static_cast<uint16_t>(t[7] << 8 | t[8]),
+        TrailerChecksum(file, length),
+        WordAt(file + length - kVersionFromEnd),
+        WordAt(file + length - kVendorFromEnd),
+        WordAt(file + length - kModelFromEnd),
     };
 }
 
@@ -32,20 +60,37 @@ ImageVerdict JudgeImageTag(const uint8_t* file, uint32_t length, bool conversion
     return trailer.vendor == kVendorWord && model ? ImageVerdict::Accepted : ImageVerdict::NotFirmware;
 }
 
-ImageVerdict JudgeImage(const uint8_t* file, uint64_t length, bool conversionChecked) {
+ImageVerdict JudgeImage(const uint8_t* file, uint64_t length, const std::function<bool()>& conversionChecked) {
     if (!ImageLengthAllowed(length)) {
         return ImageVerdict::NotFirmware;
     }
     const uint32_t L = static_cast<uint32_t>(length);
     const ImageVerdict sum = JudgeImageChecksum(file, L);
-    return sum == ImageVerdict::Accepted ? JudgeImageTag(file, L, conversionChecked) : sum;
+    return sum == ImageVerdict::Accepted ? JudgeImageTag(file, L, conversionChecked()) : sum;
 }
 
 void SealImage(uint8_t* imageBuffer, uint32_t length, const uint8_t* preservedBlock) {
     std::memcpy(imageBuffer + kPreservedOffset, preservedBlock, kPreservedSize);
-    const uint16_t sum = ImageChecksum(imageBuffer, length - kTrailerSize);
-    imageBuffer[length - 7] = static_cast<uint8_t>(sum >> 8);
-    imageBuffer[length - 8] = static_cast<uint8_t>(sum & 0xFF);
+    StoreTrailerChecksum(imageBuffer, length, ImageChecksum(imageBuffer, length - kTrailerSize));
+}
+
+ImageFileLook LookAtImageFile(const char* path) {
+    ImageFileLook look;
+    ImageFile file;
+    if (!file.Open(path)) {
+        return look;
+    }
+    const long length = file.Length();
+    if (length < 0 || static_cast<uint64_t>(length) > kMaxImageFileSize) {
+        return look;  // larger files are not looked at
+    }
+    std::vector<uint8_t> bytes(static_cast<size_t>(length));
+    if (!file.Read(bytes.data(), static_cast<uint32_t>(length))) {
+        return look;
+    }
+    look.readable = true;
+    look.hasVersion = ImageVersionOf(bytes.data(), static_cast<uint32_t>(length), &look.version);
+    return look;
 }
 
 bool ImageFile::Open(const char* path) {

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 
 #include "image_checksum.h"
 
@@ -17,6 +18,15 @@ constexpr uint32_t kPreservedSize = 16;
 constexpr uint16_t kVendorWord = 0x1F3A;
 constexpr uint16_t kModelBrg40m = 0x0C26;  // firmware for NKV-BRG40M
 constexpr uint16_t kModelBrg40 = 0x0C20;   // firmware for NKV-BRG40, only with the conversion box checked
+
+// The trailer's checksum of an image of length bytes: bytes length - 8 (low) and length - 7 (high).
+// The one place that reads and writes it.
+uint16_t TrailerChecksum(const uint8_t* image, uint32_t length);
+void StoreTrailerChecksum(uint8_t* image, uint32_t length, uint16_t checksum);
+
+// The version an image file of length bytes carries: bytes length - 6 (major) and length - 5
+// (minor). False for a file too short to carry one.
+bool ImageVersionOf(const uint8_t* file, uint32_t length, uint16_t* version);
 
 // The trailer fields of a file of length bytes (at least kTrailerSize), read from its end.
 struct ImageTrailer {
@@ -44,8 +54,12 @@ inline bool ImageLengthAllowed(uint64_t length) {
 ImageVerdict JudgeImageChecksum(const uint8_t* file, uint32_t length);
 // Tag rule: vendor 0x1F3A with model 0x0C26, or 0x0C20 while the conversion box is checked.
 ImageVerdict JudgeImageTag(const uint8_t* file, uint32_t length, bool conversionChecked);
-// The length, checksum and tag rules in their order (what the programming run checks before the version).
-ImageVerdict JudgeImage(const uint8_t* file, uint64_t length, bool conversionChecked);
+// The length, checksum and tag rules in their order (what the programming run checks before the
+// version). conversionChecked is asked only once the checksum has passed.
+ImageVerdict JudgeImage(const uint8_t* file, uint64_t length, const std::function<bool()>& conversionChecked);
+inline ImageVerdict JudgeImage(const uint8_t* file, uint64_t length, bool conversionChecked) {
+    return JudgeImage(file, length, [conversionChecked] { return conversionChecked; });
+}
 
 // The version question is asked when the image is not newer than the device (0xFFFF: unknown).
 inline bool ImageVersionNeedsQuestion(uint16_t imageVersion, uint16_t currentVersion) {
@@ -55,6 +69,15 @@ inline bool ImageVersionNeedsQuestion(uint16_t imageVersion, uint16_t currentVer
 // Carries the device's 16 bytes into imageBuffer and stores the checksum over offsets 0 to
 // length - 10 anew at offsets length - 8 (low) and length - 7 (high). length: an accepted file's.
 void SealImage(uint8_t* imageBuffer, uint32_t length, const uint8_t* preservedBlock);
+
+// What "[1] Reference" shows of a chosen file: whether it could be read whole within the longest
+// firmware length, and the version it carries (none for a file shorter than a version).
+struct ImageFileLook {
+    bool readable = false;
+    bool hasVersion = false;
+    uint16_t version = 0;
+};
+ImageFileLook LookAtImageFile(const char* path);
 
 // An image file opened for reading; the destructor closes it.
 class ImageFile {

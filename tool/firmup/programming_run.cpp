@@ -59,10 +59,7 @@ RunOutcome ProgramFirmware(const char* path,
         return Stop(face, kMsgOpenFailed);
     }
 
-    ImageVerdict verdict = JudgeImageChecksum(image, L);
-    if (verdict == ImageVerdict::Accepted) {
-        verdict = JudgeImageTag(image, L, face.IsConversionChecked());
-    }
+    const ImageVerdict verdict = JudgeImage(image, L, [&face] { return face.IsConversionChecked(); });
     if (verdict == ImageVerdict::ChecksumMismatch) {
         return Stop(face, kMsgChecksumFailed);
     }
@@ -79,9 +76,7 @@ RunOutcome ProgramFirmware(const char* path,
         }
     }
 
-    face.SetBarPos(0);
-    face.SetBarText("please waiting...");
-    face.RedrawBar();
+    ShowBarWaiting(face);
 
     uint8_t* reply = replyBuffer.get();
     CommandPacket& commandPacket = state.commandPacket;
@@ -104,8 +99,8 @@ RunOutcome ProgramFirmware(const char* path,
         if (!FirmupExchange(pipe, commandPacket, reply)) {
             return Stop(face, kMsgEraseFailed);
         }
-        // Over the last erase address 0x005FC0: the bar climbs from 0 to meet 8% first.
-        AdvanceBar(face, BarPhase::Erase, ProgressPercent(flashAddress, 0x005FC0));
+        // Over the last erase address: the bar climbs from 0 to meet 8% first.
+        AdvanceBar(face, BarPhase::Erase, ProgressPercent(flashAddress, kLastEraseAddress));
     }
 
     StartBarPhase(face, BarPhase::Write);
@@ -122,8 +117,7 @@ RunOutcome ProgramFirmware(const char* path,
         AdvanceBar(face, BarPhase::Write, ProgressPercent(imageOffset, L));  // over the file length
     }
 
-    face.SetBarText("Completed!!");
-    face.RedrawBar();
+    ShowBarCompleted(face);
     face.ShowMessage(kMsgUpdated.text, kMsgUpdated.caption, kMsgUpdated.kind);
     return RunOutcome::Completed;
 }
