@@ -1,9 +1,10 @@
-// The message boxes of the programming run and of the closing check: text and caption IDs of
-// the string table and the box kind of each.
+// The message boxes of the programming run and of the closing check: text and caption of the
+// string table (the IDs of resource.h) and the box kind of each.
 #ifndef BRG40_FIRMUP_MESSAGES_H
 #define BRG40_FIRMUP_MESSAGES_H
 
 #include "dialog_face.h"
+#include "resource.h"
 
 struct FirmupMessage {
     unsigned text;
@@ -11,14 +12,14 @@ struct FirmupMessage {
     BoxKind kind;
 };
 
-constexpr FirmupMessage kMsgOpenFailed{112, 103, kBoxWarning};      // "Fail to open the file..."
-constexpr FirmupMessage kMsgNotFirmware{113, 104, kBoxWarning};     // "...is not firmware of NKV-BRG40M..."
-constexpr FirmupMessage kMsgVersionQuestion{114, 105, kBoxQuestion};  // "Selected firmware version is %X.%02X..."
-constexpr FirmupMessage kMsgChecksumFailed{115, 106, kBoxWarning};  // "Checksum is not matched..."
-constexpr FirmupMessage kMsgEraseFailed{116, 107, kBoxWarning};     // "Fail to erase memory area..."
-constexpr FirmupMessage kMsgWriteFailed{117, 108, kBoxWarning};     // "Fail to write memory area..."
-constexpr FirmupMessage kMsgUpdated{119, 110, kBoxInformation};     // "Firmware was updated properly..."
-constexpr FirmupMessage kMsgCloseFailed{121, 120, kBoxWarning};     // "Firmware was not updated properly..."
-constexpr FirmupMessage kMsgReadFailed{125, 124, kBoxWarning};      // "Fail to read memory area..."
+constexpr FirmupMessage kMsgOpenFailed{IDS_MSG_FILE_OPEN_FAILED, IDS_CAPTION_FILE_OPEN, kBoxWarning};
+constexpr FirmupMessage kMsgNotFirmware{IDS_MSG_FILE_TYPE_WRONG, IDS_CAPTION_FILE_TYPE, kBoxWarning};
+constexpr FirmupMessage kMsgVersionQuestion{IDS_MSG_VERSION_NOT_NEWER, IDS_CAPTION_VERSION_CHECK, kBoxQuestion};
+constexpr FirmupMessage kMsgChecksumFailed{IDS_MSG_CHECKSUM_MISMATCH, IDS_CAPTION_CHECKSUM, kBoxWarning};
+constexpr FirmupMessage kMsgEraseFailed{IDS_MSG_ERASE_FAILED, IDS_CAPTION_ERASE, kBoxWarning};
+constexpr FirmupMessage kMsgWriteFailed{IDS_MSG_WRITE_FAILED, IDS_CAPTION_WRITE, kBoxWarning};
+constexpr FirmupMessage kMsgUpdated{IDS_MSG_UPDATED, IDS_CAPTION_UPDATED, kBoxInformation};
+constexpr FirmupMessage kMsgCloseFailed{IDS_MSG_NOT_UPDATED, IDS_CAPTION_CLOSE, kBoxWarning};
+constexpr FirmupMessage kMsgReadFailed{IDS_MSG_READ_FAILED, IDS_CAPTION_READ, kBoxWarning};
 
 #endif
