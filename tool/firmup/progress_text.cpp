@@ -4,6 +4,17 @@
 #include <algorithm>
 #include <cstdio>
 
+void ShowBarWaiting(DialogFace& face) {
+    face.SetBarPos(0);
+    face.SetBarText("please waiting...");
+    face.RedrawBar();
+}
+
+void ShowBarCompleted(DialogFace& face) {
+    face.SetBarText("Completed!!");
+    face.RedrawBar();
+}
+
 void StartBarPhase(DialogFace& face, BarPhase phase) {
     const BarColor bar = phase == BarPhase::Erase   ? SysColor(kColorHighlight)
                          : phase == BarPhase::Write ? FixedColor(0x33CC66)   // red 0x66, green 0xCC, blue 0x33

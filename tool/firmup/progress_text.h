@@ -14,6 +14,11 @@ inline int ProgressPercent(double done, double whole) {
     return static_cast<int>(done / whole * 100.0);
 }
 
+// Before the first exchange of a run: position 0, "please waiting...", a full redraw.
+void ShowBarWaiting(DialogFace& face);
+// After the last write: "Completed!!" and a full redraw.
+void ShowBarCompleted(DialogFace& face);
+
 // Starts a phase: its colours, position 0, an empty text, a full redraw.
 void StartBarPhase(DialogFace& face, BarPhase phase);
 
