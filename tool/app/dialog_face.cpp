@@ -3,6 +3,15 @@
 #include "brg40firmup_dlg.h"
 #include "resource.h"
 
+// The run and the check are portable and name these values themselves; they are the platform's.
+static_assert(kBoxWarning == (MB_OK | MB_ICONEXCLAMATION), "warning box kind");
+static_assert(kBoxInformation == (MB_OK | MB_ICONINFORMATION), "information box kind");
+static_assert(kBoxQuestion == (MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2), "question box kind");
+static_assert(kAnswerOk == IDOK && kAnswerYes == IDYES && kAnswerNo == IDNO, "message box answers");
+static_assert(kColorWindowText == COLOR_WINDOWTEXT && kColorHighlight == COLOR_HIGHLIGHT &&
+                  kColorHighlightText == COLOR_HIGHLIGHTTEXT,
+              "system colour indices");
+
 namespace {
 COLORREF Resolve(BarColor color) {
     return color.system ? GetSysColor(static_cast<int>(color.value)) : static_cast<COLORREF>(color.value);
@@ -26,15 +35,15 @@ void CBrg40FirmupDlg::Face::SetBarColors(BarColor textOnBar, BarColor text, BarC
 }
 
 void CBrg40FirmupDlg::Face::SetBarPos(int position) {
-    SendMessageA(m_dlg.m_progress.m_hWnd, PBM_SETPOS, static_cast<WPARAM>(position), 0);
+    m_dlg.m_progress.SetPos(position);
 }
 
 int CBrg40FirmupDlg::Face::GetBarPos() {
-    return static_cast<int>(SendMessageA(m_dlg.m_progress.m_hWnd, PBM_GETPOS, 0, 0));
+    return m_dlg.m_progress.GetPos();
 }
 
 void CBrg40FirmupDlg::Face::StepBar() {
-    SendMessageA(m_dlg.m_progress.m_hWnd, PBM_STEPIT, 0, 0);
+    m_dlg.m_progress.StepIt();
 }
 
 void CBrg40FirmupDlg::Face::SetBarText(const char* text) {

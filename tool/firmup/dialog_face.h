@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-// Message box kinds (the MessageBox style bits).
+// Message box kinds (the MessageBox style bits; the Windows side checks them against windows.h).
 enum BoxKind : uint32_t {
     kBoxWarning = 0x30,      // MB_OK | MB_ICONEXCLAMATION
     kBoxInformation = 0x40,  // MB_OK | MB_ICONINFORMATION
