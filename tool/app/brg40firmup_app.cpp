@@ -51,8 +51,6 @@ int CBrg40FirmupApp::InitInstance() {
 
     RegisterProgressBarClass();
     CBrg40FirmupDlg dlg;
-    m_pMainWnd = &dlg;
     dlg.DoModal();  // the result (IDOK or IDCANCEL) changes nothing
-    m_pMainWnd = nullptr;
     return 0;
 }

@@ -13,11 +13,10 @@ CApp::~CApp() {
     }
 }
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     CApp* app = CApp::Current();
     if (app == nullptr) {
         return 1;
     }
-    app->m_hInstance = instance;
     return app->InitInstance();
 }

@@ -5,8 +5,6 @@
 
 #include <windows.h>
 
-class CWnd;
-
 class CApp {
 public:
     CApp();
@@ -19,10 +17,6 @@ public:
 
     // The one application object of the process (null before it is constructed).
     static CApp* Current() { return s_current; }
-
-    HINSTANCE m_hInstance = nullptr;
-    // The main window while it exists.
-    CWnd* m_pMainWnd = nullptr;
 
 private:
     static CApp* s_current;

@@ -114,22 +114,13 @@ BOOL CDialog::OnCommand(WPARAM wParam, LPARAM lParam) {
     return FALSE;
 }
 
-LRESULT CDialog::Default() {
-    const UINT previousDecline = m_declineNext;
-    const bool previousDeclining = m_declining;
-    m_declineNext = m_current.message;
-    m_declining = true;
-    const LRESULT result = DefDlgProcA(m_hWnd, m_current.message, m_current.wParam, m_current.lParam);
-    m_declineNext = previousDecline;
-    m_declining = previousDeclining;
-    return result;
-}
-
 INT_PTR CDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_INITDIALOG) {
         return OnInitDialog();
     }
     LRESULT result = 0;
+    const bool outerHandled = m_handled;  // handlers may pump messages: kept per call
+    m_handled = true;
     bool handled;
     if (message == WM_COMMAND) {
         handled = OnCommand(wParam, lParam) != FALSE;
@@ -140,6 +131,8 @@ INT_PTR CDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             handled = true;
         }
     }
+    handled = handled && m_handled;
+    m_handled = outerHandled;
     if (!handled) {
         return FALSE;
     }
@@ -164,19 +157,7 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPA
     if (self == nullptr) {
         return FALSE;  // messages before WM_INITDIALOG (WM_SETFONT)
     }
-    if (self->m_declining && message == self->m_declineNext) {
-        // The platform's dialog procedure asks us first; Default() wants its own handling.
-        self->m_declining = false;
-        return FALSE;
-    }
-    const MSG previous = self->m_current;
-    self->m_current = MSG{};
-    self->m_current.hwnd = hwnd;
-    self->m_current.message = message;
-    self->m_current.wParam = wParam;
-    self->m_current.lParam = lParam;
     const INT_PTR result = self->HandleMessage(message, wParam, lParam);
-    self->m_current = previous;
     if (message == WM_NCDESTROY) {
         SetWindowLongPtrA(hwnd, DWLP_USER, 0);
         self->m_hWnd = nullptr;

@@ -29,15 +29,18 @@ protected:
     virtual void OnOK() { EndDialog(IDOK); }
     virtual void OnCancel() { EndDialog(IDCANCEL); }
     // WM_CLOSE: the platform turns it into the cancel command.
-    virtual void OnClose() { Default(); }
+    virtual void OnClose() { NotHandled(); }
     // Every WM_COMMAND before it is routed; the base routes it through the message table and
     // then to OnOK/OnCancel. TRUE when something handled it.
     virtual BOOL OnCommand(WPARAM wParam, LPARAM lParam);
 
     bool BindControl(int id, CWnd& control) { return control.SubclassDlgItem(id, m_hWnd); }
 
-    // The platform's dialog handling of the message being handled, run at once.
-    LRESULT Default() override;
+    // Called by a handler: the message is left to the platform's dialog handling, which takes it
+    // once the handler has returned (the dialog procedure answers FALSE).
+    void NotHandled() { m_handled = false; }
+    // A dialog has no procedure of its own to call: handlers decline with NotHandled().
+    LRESULT Default() = delete;
 
 private:
     static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
@@ -47,11 +50,8 @@ private:
     HWND m_hParent;
     bool m_ended = false;
     INT_PTR m_result = -1;
-    // Set while Default() lets the platform's dialog procedure handle a message: its first
-    // act is to call our procedure again with that message, which must then decline it.
-    UINT m_declineNext = 0;
-    bool m_declining = false;
-    bool m_defaultRan = false;
+    // Cleared by NotHandled() for the message being handled.
+    bool m_handled = true;
 };
 
 #endif

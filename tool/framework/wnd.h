@@ -45,8 +45,6 @@ public:
     CWnd(const CWnd&) = delete;
     CWnd& operator=(const CWnd&) = delete;
 
-    HWND GetSafeHwnd() const { return m_hWnd; }
-
     // Takes over an existing control: our window procedure runs first, the control's own
     // procedure handles what our table does not. Calls OnSubclass afterwards.
     bool SubclassWindow(HWND hwnd);
@@ -62,12 +60,13 @@ protected:
     // Runs once the object is attached to an existing control.
     virtual void OnSubclass() {}
     // The platform's handling of the message being handled (the control's own procedure).
-    virtual LRESULT Default();
+    LRESULT Default();
 
     // Looks the message up in the table; true when a line matched and its handler ran.
     bool RouteMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
 
-    // The message being handled (kept per call, since handlers may pump messages).
+    // The message being handled by a subclassed control, for Default() (kept per call, since
+    // handlers may pump messages).
     MSG m_current = {};
 
 private:
