@@ -18,6 +18,15 @@ void* out_data(const unsigned char* buffer) {
     return const_cast<unsigned char*>(buffer);
 }
 
+// The I2C bus speed in kHz for a speed selector (0: 1000, 1: 400, 2: 100); false for others.
+bool i2c_speed_for_selector(uint8_t selector, uint16_t* khz) {
+    if (selector >= sizeof(kI2cSpeeds) / sizeof(kI2cSpeeds[0])) {
+        return false;
+    }
+    *khz = kI2cSpeeds[selector];
+    return true;
+}
+
 }  // namespace
 
 uint16_t spi_frequency_step(uint16_t requested) {
@@ -27,14 +36,6 @@ uint16_t spi_frequency_step(uint16_t requested) {
         }
     }
     return kSpiSteps[sizeof(kSpiSteps) / sizeof(kSpiSteps[0]) - 1];
-}
-
-bool i2c_speed_for_selector(uint8_t selector, uint16_t* khz) {
-    if (selector >= sizeof(kI2cSpeeds) / sizeof(kI2cSpeeds[0])) {
-        return false;
-    }
-    *khz = kI2cSpeeds[selector];
-    return true;
 }
 
 }  // namespace brg40

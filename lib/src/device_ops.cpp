@@ -1,7 +1,8 @@
 // Version, identity and mode operations: firmware and library version, hardware information,
 // power, LED, mode changes with the slave-mode bookkeeping, and the switch into update mode.
-#include "device_ops.h"
+#include <cstdint>
 
+#include "brg40firmup.h"
 #include "library_state.h"
 #include "os.h"
 #include "transport.h"
@@ -68,8 +69,9 @@ int32_t change_mode(Brg40Handle handle, int mode, uint16_t parameter, bool refus
     return BRG40_OK;
 }
 
-}  // namespace
-
+// Reads a version text such as "1, 1, 0, 0": the numbers before and after the first comma
+// (leading blanks skipped), each hexadecimal and cut to 8 bits. Returns 0, or -400 (outputs
+// untouched) when there is no comma or either number has no digit.
 int32_t parse_version_text(const char* text, uint8_t* major, uint8_t* minor) {
     const char* comma = text;
     while (*comma != '\0' && *comma != ',') {
@@ -91,6 +93,7 @@ int32_t parse_version_text(const char* text, uint8_t* major, uint8_t* minor) {
     return BRG40_OK;
 }
 
+// Packs the 8-byte reply of the hardware-information command; bits keep their positions.
 Brg40HwInfo pack_hw_info(const uint8_t (&reply)[8]) {
     Brg40HwInfo info{};
     info.flag2 = reply[0] & 0x02;
@@ -99,6 +102,8 @@ Brg40HwInfo pack_hw_info(const uint8_t (&reply)[8]) {
     info.bits6 = reply[6] & 0x06;
     return info;
 }
+
+}  // namespace
 
 }  // namespace brg40
 

@@ -10,13 +10,13 @@
 
 namespace brg40 {
 
-constexpr int32_t kBusI2c = 4;
-constexpr int32_t kBusSpi = 0;
+// The bus a worker serves, as its job record holds it.
+enum SlaveBus : int32_t { kBusSpi = 0, kBusI2c = 4 };
 constexpr uint32_t kSlavePollMs = 500;
 
 struct SlaveJob {
     Brg40Handle handle;
-    int32_t bus_kind;  // kBusI2c or kBusSpi
+    int32_t bus_kind;  // a SlaveBus
     int32_t delivery;  // nonzero: post a window message; 0: call the callback
     Brg40SlaveCallback callback;
     void* window;

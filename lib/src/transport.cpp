@@ -18,37 +18,37 @@ constexpr uint8_t kInquiryLength = 36;
 constexpr uint8_t kShortTimeout = 5;  // seconds
 constexpr uint8_t kLongTimeout = 10;  // EEPROM, debug registers and the switch to update mode
 
-constexpr uint8_t IN = kScsiDataIn;
-constexpr uint8_t OUT = kScsiDataOut;
+constexpr uint8_t kIn = kScsiDataIn;
+constexpr uint8_t kOut = kScsiDataOut;
 
 // clang-format off
 const CommandLayout kCommands[] = {
-    {CMD_GET_FW_VERSION, IN, 4, kShortTimeout, 0},
-    {CMD_LED_CONTROL, OUT, 0, kShortTimeout, V_AT_2},
-    {CMD_POWER_CONTROL, OUT, 0, kShortTimeout, V_AT_2},
-    {CMD_MODE_CHANGE, OUT, 0, kShortTimeout, A_AT_2_3 | V_AT_4},
-    {CMD_GET_HW_INFO, IN, 8, kShortTimeout, 0},
-    {CMD_GPO_WRITE, OUT, 0, kShortTimeout, V_AT_2},
-    {CMD_GPO_READ, IN, 4, kShortTimeout, 0},
-    {CMD_I2C_PULLUP, OUT, 0, kShortTimeout, V_AT_2},
-    {CMD_I2C_BUS_RESET, OUT, 0, kShortTimeout, 0},
-    {CMD_I2C_SET_FREQ, OUT, 0, kShortTimeout, A_AT_2_3},  // the speed in kHz, chosen by the caller
-    {CMD_I2C_READ_MASTER, IN, 0, kShortTimeout, A_AT_2_3 | V_AT_4 | L_AT_7_8},
-    {CMD_I2C_WRITE_MASTER, OUT, 0, kShortTimeout, A_AT_2_3 | V_AT_4 | L_AT_7_8},
-    {CMD_I2C_SLAVE_DATA, IN, 0, kShortTimeout, L_AT_7_8},
-    {CMD_I2C_SET_RESPONSE, OUT, 0, kShortTimeout, L_AT_7_8},
-    {CMD_I2C_SLAVE_STATUS, IN, 6, kShortTimeout, 0},
-    {CMD_SPI_SET_FREQ, OUT, 0, kShortTimeout, L_AT_2_3 | V_AT_4},
-    {CMD_SPI_MASTER_SEND, OUT, 0, kShortTimeout, V_AT_2 | L_AT_7_8},
-    {CMD_SPI_MASTER_RECEIVE, IN, 0, kShortTimeout, L_AT_7_8},
-    {CMD_SPI_SET_RESPONSE, OUT, 0, kShortTimeout, L_AT_7_8},
-    {CMD_SPI_SLAVE_DATA, IN, 0, kShortTimeout, L_AT_7_8},
-    {CMD_SPI_SLAVE_STATUS, IN, 6, kShortTimeout, 0},
-    {CMD_EEPROM_READ, IN, 0, kLongTimeout, A_LOW_AT_5 | L_AT_7_8},
-    {CMD_EEPROM_WRITE, OUT, 0, kLongTimeout, A_LOW_AT_5 | L_AT_7_8},
-    {CMD_DEBUG_PIC_READ, IN, 2, kLongTimeout, A_LOW_AT_2},
-    {CMD_DEBUG_PIC_WRITE, OUT, 0, kLongTimeout, A_LOW_AT_2 | DATA_BYTE_AT_4},
-    {CMD_CHANGE_FIRMUP_MODE, OUT, 0, kLongTimeout, 0},
+    {CMD_GET_FW_VERSION, kIn, 4, kShortTimeout, 0},
+    {CMD_LED_CONTROL, kOut, 0, kShortTimeout, kValueAt2},
+    {CMD_POWER_CONTROL, kOut, 0, kShortTimeout, kValueAt2},
+    {CMD_MODE_CHANGE, kOut, 0, kShortTimeout, kParameterAt2And3 | kValueAt4},
+    {CMD_GET_HW_INFO, kIn, 8, kShortTimeout, 0},
+    {CMD_GPO_WRITE, kOut, 0, kShortTimeout, kValueAt2},
+    {CMD_GPO_READ, kIn, 4, kShortTimeout, 0},
+    {CMD_I2C_PULLUP, kOut, 0, kShortTimeout, kValueAt2},
+    {CMD_I2C_BUS_RESET, kOut, 0, kShortTimeout, 0},
+    {CMD_I2C_SET_FREQ, kOut, 0, kShortTimeout, kParameterAt2And3},  // the speed in kHz, chosen by the caller
+    {CMD_I2C_READ_MASTER, kIn, 0, kShortTimeout, kParameterAt2And3 | kValueAt4 | kLengthAt7And8},
+    {CMD_I2C_WRITE_MASTER, kOut, 0, kShortTimeout, kParameterAt2And3 | kValueAt4 | kLengthAt7And8},
+    {CMD_I2C_SLAVE_DATA, kIn, 0, kShortTimeout, kLengthAt7And8},
+    {CMD_I2C_SET_RESPONSE, kOut, 0, kShortTimeout, kLengthAt7And8},
+    {CMD_I2C_SLAVE_STATUS, kIn, 6, kShortTimeout, 0},
+    {CMD_SPI_SET_FREQ, kOut, 0, kShortTimeout, kFrequencyAt2And3 | kValueAt4},
+    {CMD_SPI_MASTER_SEND, kOut, 0, kShortTimeout, kValueAt2 | kLengthAt7And8},
+    {CMD_SPI_MASTER_RECEIVE, kIn, 0, kShortTimeout, kLengthAt7And8},
+    {CMD_SPI_SET_RESPONSE, kOut, 0, kShortTimeout, kLengthAt7And8},
+    {CMD_SPI_SLAVE_DATA, kIn, 0, kShortTimeout, kLengthAt7And8},
+    {CMD_SPI_SLAVE_STATUS, kIn, 6, kShortTimeout, 0},
+    {CMD_EEPROM_READ, kIn, 0, kLongTimeout, kParameterLowAt5 | kLengthAt7And8},
+    {CMD_EEPROM_WRITE, kOut, 0, kLongTimeout, kParameterLowAt5 | kLengthAt7And8},
+    {CMD_DEBUG_PIC_READ, kIn, 2, kLongTimeout, kParameterLowAt2},
+    {CMD_DEBUG_PIC_WRITE, kOut, 0, kLongTimeout, kParameterLowAt2 | kDataByteAt4},
+    {CMD_CHANGE_FIRMUP_MODE, kOut, 0, kLongTimeout, 0},
 };
 // clang-format on
 
@@ -144,37 +144,37 @@ int32_t send_device_command(Brg40Handle handle,
         cdb[8] = row->fixed_bytes;
     }
     const uint16_t f = row->fields;
-    if (f & L_AT_7_8) {
+    if (f & kLengthAt7And8) {
         // The converter moves data in 16-bit units: one byte travels as two.
         transfer = length == 1 ? 2 : length;
         cdb[7] = static_cast<uint8_t>(length >> 8);
         cdb[8] = static_cast<uint8_t>(length);
     }
-    if (f & V_AT_2) {
+    if (f & kValueAt2) {
         cdb[2] = value;
     }
-    if (f & A_AT_2_3) {
+    if (f & kParameterAt2And3) {
         cdb[2] = static_cast<uint8_t>(parameter >> 8);
         cdb[3] = static_cast<uint8_t>(parameter);
     }
-    if (f & V_AT_4) {
+    if (f & kValueAt4) {
         cdb[4] = value;
     }
-    if (f & L_AT_2_3) {
+    if (f & kFrequencyAt2And3) {
         cdb[2] = static_cast<uint8_t>(length >> 8);
         cdb[3] = static_cast<uint8_t>(length);
     }
-    if (f & A_LOW_AT_5) {
+    if (f & kParameterLowAt5) {
         cdb[5] = static_cast<uint8_t>(parameter);
     }
-    if (f & A_LOW_AT_2) {
+    if (f & kParameterLowAt2) {
         cdb[2] = static_cast<uint8_t>(parameter);
     }
-    if ((f & DATA_BYTE_AT_4) && data != nullptr) {
+    if ((f & kDataByteAt4) && data != nullptr) {
         cdb[4] = *static_cast<const uint8_t*>(data);
     }
     block.sptd.DataTransferLength = transfer;
-    const bool moves_data = row->fixed_bytes != 0 || (f & L_AT_7_8) != 0;
+    const bool moves_data = row->fixed_bytes != 0 || (f & kLengthAt7And8) != 0;
     block.sptd.DataBuffer = moves_data ? data : nullptr;  // direct: no copy of the caller's bytes
 
     const uint32_t os_error = pass_through(handle, &block);

@@ -41,16 +41,17 @@ enum CommandCode : uint8_t {
     CMD_CHANGE_FIRMUP_MODE = 254,
 };
 
-// Where a command's operands go in its 10-byte CDB (bit set).
+// Where a command's operands go in its 10-byte CDB (bit set). Words go high byte first; the
+// length operand of command 240 is a frequency word.
 enum CdbField : uint16_t {
-    V_AT_2 = 1 << 0,          // value byte in byte 2
-    A_AT_2_3 = 1 << 1,        // parameter word in bytes 2-3, high byte first
-    V_AT_4 = 1 << 2,          // value byte in byte 4
-    L_AT_2_3 = 1 << 3,        // length operand (a frequency word) in bytes 2-3
-    L_AT_7_8 = 1 << 4,        // length in bytes 7-8; the transfer is L, or 2 when L is 1
-    A_LOW_AT_5 = 1 << 5,      // low byte of the parameter word in byte 5
-    A_LOW_AT_2 = 1 << 6,      // low byte of the parameter word in byte 2
-    DATA_BYTE_AT_4 = 1 << 7,  // the byte at the data pointer in byte 4; no data moves
+    kValueAt2 = 1 << 0,
+    kParameterAt2And3 = 1 << 1,
+    kValueAt4 = 1 << 2,
+    kFrequencyAt2And3 = 1 << 3,
+    kLengthAt7And8 = 1 << 4,  // the transfer is the length, or 2 when the length is 1
+    kParameterLowAt5 = 1 << 5,
+    kParameterLowAt2 = 1 << 6,
+    kDataByteAt4 = 1 << 7,  // the byte at the data pointer; no data moves
 };
 
 // One row of the command table.

@@ -3,7 +3,6 @@
 #include <ostream>
 #include <cstring>
 
-#include "device_ops.h"
 #include "library_fixture.h"
 #include "version.h"
 
