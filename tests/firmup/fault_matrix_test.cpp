@@ -11,7 +11,7 @@
 #include "memory_store.h"
 #include "programming_run.h"
 #include "recording_dialog.h"
-#include "update_device.h"
+#include "simulated_update_device.h"
 
 namespace {
 

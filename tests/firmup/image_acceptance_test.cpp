@@ -8,7 +8,7 @@
 #include "image_gen.h"
 #include "programming_run.h"
 #include "recording_dialog.h"
-#include "update_device.h"
+#include "simulated_update_device.h"
 
 namespace {
 

@@ -47,7 +47,7 @@ std::vector<std::pair<std::string, long>> HeaderDefines() {
     return defines;
 }
 
-TEST(ResourceHeader, NamesAndNumbersAreUniqueAndAsSpecified) {
+TEST(ResourceHeader, NamesAreUniqueAndStringsAndControlsHoldTheirFixedNumbers) {
     const auto defines = HeaderDefines();
     std::set<std::string> names;
     std::map<std::string, std::set<long>> byGroup;  // IDD, IDC, IDS, IDR, commands

@@ -1,7 +1,7 @@
 // The converter in update mode as the tests reach it: the simulated converter ordered into update
 // mode, and an update pipe that carries the tool's transfers to it (and records them when asked).
-#ifndef BRG40_TESTS_UPDATE_DEVICE_H
-#define BRG40_TESTS_UPDATE_DEVICE_H
+#ifndef BRG40_TESTS_SIMULATED_UPDATE_DEVICE_H
+#define BRG40_TESTS_SIMULATED_UPDATE_DEVICE_H
 
 #include <cstdint>
 #include <string>

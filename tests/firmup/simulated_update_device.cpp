@@ -1,5 +1,5 @@
 // The tests' update-mode converter and the update pipe to it.
-#include "update_device.h"
+#include "simulated_update_device.h"
 
 #include <gtest/gtest.h>
 
