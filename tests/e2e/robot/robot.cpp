@@ -511,249 +511,366 @@ int Number(const std::string& word) {
     return static_cast<int>(strtol(word.c_str(), nullptr, 0));
 }
 
-void Run(const std::string& step) {
-    const std::vector<std::string> w = Words(step);
-    if (w.empty()) {
+// One step as given: its text and its words; Arg(i) fails the run when the word is missing.
+struct Step {
+    std::string text;
+    std::vector<std::string> words;
+    const std::string& Arg(size_t i) const {
+        if (i >= words.size()) {
+            Fail("step '" + text + "' lacks an argument");
+        }
+        return words[i];
+    }
+};
+
+void StepWaitMain(const Step& s) {
+    HWND main =
+        WaitFor([](HWND h) { return IsMainDialog(h) && IsWindowVisible(h) != FALSE; }, atof(s.Arg(1).c_str()));
+    if (main == nullptr) {
+        Fail("the main dialog did not appear");
+    }
+    g.main = main;
+    Say("main visible at " + std::to_string(NowMs()) + " title=" + OneLine(TextOf(main)));
+}
+
+void StepWaitMsgbox(const Step& s) {
+    g.box = WaitFor(&IsMessageBox, atof(s.Arg(1).c_str()));
+    if (g.box == nullptr) {
+        Fail("no message box");
+    }
+    Say("msgbox caption=" + OneLine(TextOf(g.box)) +
+        " | text=" + OneLine(TextOf(GetDlgItem(g.box, kMsgBoxTextId))) +
+        " | main-visible=" + std::to_string(IsWindowVisible(g.main) ? 1 : 0) + " | at " + std::to_string(NowMs()));
+}
+
+void StepExpectMsgbox(const Step& s) {
+    if (g.box == nullptr) {
+        Fail("no message box to check");
+    }
+    std::wstring text = ResourceString(static_cast<UINT>(Number(s.Arg(1))));
+    if (s.words.size() >= 5) {
+        wchar_t formatted[2048];
+        swprintf(formatted, 2048, text.c_str(), Number(s.words[3]), Number(s.words[4]));
+        text = formatted;
+    }
+    const std::wstring caption = ResourceString(static_cast<UINT>(Number(s.Arg(2))));
+    if (TextOf(g.box) != caption || TextOf(GetDlgItem(g.box, kMsgBoxTextId)) != text) {
+        Fail("message box is not text " + s.Arg(1) + " with caption " + s.Arg(2));
+    }
+    Say("msgbox is text " + s.Arg(1) + " caption " + s.Arg(2));
+}
+
+void StepExpectMainHidden(const Step&) {
+    if (IsWindowVisible(MainOrFail())) {
+        Fail("the main dialog is already visible");
+    }
+    Say("main dialog not shown yet");
+}
+
+void StepAnswer(const Step& s) {
+    if (g.box == nullptr) {
+        Fail("no message box to answer");
+    }
+    PostMessageW(g.box, WM_COMMAND, static_cast<WPARAM>(Number(s.Arg(1))), 0);
+    if (!WaitGone(g.box, 10)) {
+        Fail("the message box stays");
+    }
+    g.box = nullptr;
+    Say("answered " + s.Arg(1));
+}
+
+void StepDismissMsgbox(const Step& s) {
+    // dismiss-msgbox MS [FILE]: a message box that appears within MS is reported,
+    // photographed when FILE is given, and answered with OK.
+    HWND box = WaitFor(&IsMessageBox, Number(s.Arg(1)) / 1000.0);
+    if (box == nullptr) {
+        Say("no message box");
+    } else {
+        g.box = box;
+        Say("msgbox caption=" + OneLine(TextOf(box)) +
+            " | text=" + OneLine(TextOf(GetDlgItem(box, kMsgBoxTextId))));
+        if (s.words.size() > 2) {
+            Shot(box, s.words[2]);
+        }
+        PostMessageW(box, WM_COMMAND, IDOK, 0);
+        WaitGone(box, 10);
+        g.box = nullptr;
+    }
+}
+
+void StepExpectNoMsgbox(const Step& s) {
+    HWND box = WaitFor(&IsMessageBox, Number(s.Arg(1)) / 1000.0);
+    if (box != nullptr) {
+        Fail("unexpected message box: " + OneLine(TextOf(box)) + " | " +
+             OneLine(TextOf(GetDlgItem(box, kMsgBoxTextId))));
+    }
+    Say("no message box");
+}
+
+void StepPrint(const Step& s) {
+    Say("text " + s.Arg(1) + " = " + OneLine(TextOf(ItemOrFail(Number(s.Arg(1))))));
+}
+
+void StepExpectText(const Step& s) {
+    // The handler that sets the text may still be finishing its step (the file is read after
+    // the file dialog has gone): give it up to 3 s.
+    const std::wstring want = Wide(Rest(s.text, 2));
+    std::wstring have = TextOf(ItemOrFail(Number(s.Arg(1))));
+    for (int i = 0; i < 30 && have != want; ++i) {
+        Sleep(100);
+        have = TextOf(ItemOrFail(Number(s.Arg(1))));
+    }
+    if (have != want) {
+        Fail("control " + s.Arg(1) + " shows '" + Utf8(have) + "', expected '" + Utf8(want) + "'");
+    }
+    Say("control " + s.Arg(1) + " shows '" + Utf8(have) + "'");
+}
+
+void StepExpectEnabled(const Step& s) {
+    const std::string& verb = s.words[0];
+    HWND item = ItemOrFail(Number(s.Arg(1)));
+    int state;
+    if (verb == "expect-enabled") {
+        state = IsWindowEnabled(item) ? 1 : 0;
+    } else if (verb == "expect-visible") {
+        state = IsWindowVisible(item) ? 1 : 0;
+    } else {
+        DWORD_PTR checked = 0;
+        SendMessageTimeoutW(item, BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, 3000, &checked);
+        state = checked == BST_CHECKED ? 1 : 0;
+    }
+    if (state != Number(s.Arg(2))) {
+        Fail(verb + " " + s.Arg(1) + ": is " + std::to_string(state));
+    }
+    Say(verb + " " + s.Arg(1) + " " + s.Arg(2));
+}
+
+void StepExpectStyle(const Step& s) {
+    const std::string& verb = s.words[0];
+    // expect-style ID BITS: the live window (ID 0: the main dialog) carries all these bits.
+    HWND hwnd = Number(s.Arg(1)) == 0 ? MainOrFail() : ItemOrFail(Number(s.Arg(1)));
+    const DWORD bits = static_cast<DWORD>(strtoul(s.Arg(2).c_str(), nullptr, 0));
+    const DWORD style =
+        static_cast<DWORD>(GetWindowLongPtrW(hwnd, verb == "expect-style" ? GWL_STYLE : GWL_EXSTYLE));
+    char text[64];
+    snprintf(text, sizeof(text), "%s %s: 0x%08lX", verb.c_str(), s.Arg(1).c_str(), static_cast<unsigned long>(style));
+    if ((style & bits) != bits) {
+        Fail(std::string(text) + " lacks " + s.Arg(2));
+    }
+    Say(text);
+}
+
+void StepExpectFocus(const Step& s) {
+    // The control that has the keyboard focus in the tool's thread.
+    HWND main = MainOrFail();
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof(info);
+    GetGUIThreadInfo(GetWindowThreadProcessId(main, nullptr), &info);
+    const int id = info.hwndFocus != nullptr ? GetDlgCtrlID(info.hwndFocus) : 0;
+    if (info.hwndFocus == nullptr || GetParent(info.hwndFocus) != main || id != Number(s.Arg(1))) {
+        Fail("the focus is on control " + std::to_string(id));
+    }
+    Say("the focus is on control " + s.Arg(1));
+}
+
+void StepAccel(const Step&) {
+    Foreground(MainOrFail());
+    SendKeys({VK_CONTROL, VK_SHIFT, VK_MENU, VK_F10});
+    Sleep(300);
+    Say("sent Ctrl+Shift+Alt+F10");
+}
+
+void StepKey(const Step& s) {
+    Foreground(MainOrFail());
+    SendKeys({static_cast<WORD>(Number(s.Arg(1)))});
+    Say("sent key " + s.Arg(1));
+}
+
+void StepClick(const Step& s) {
+    // Posted: the handler may run a modal loop (file dialog, message box).
+    PostMessageW(ItemOrFail(Number(s.Arg(1))), BM_CLICK, 0, 0);
+    Say("clicked " + s.Arg(1));
+}
+
+void StepCommand(const Step& s) {
+    PostMessageW(MainOrFail(), WM_COMMAND, static_cast<WPARAM>(Number(s.Arg(1))), 0);
+    Say("posted command " + s.Arg(1));
+}
+
+void StepSyscommand(const Step& s) {
+    PostMessageW(MainOrFail(), WM_SYSCOMMAND, static_cast<WPARAM>(Number(s.Arg(1))), 0);
+    Say("posted system command " + s.Arg(1));
+}
+
+void StepCloseBox(const Step&) {
+    HWND main = MainOrFail();
+    Foreground(main);
+    TITLEBARINFO info = {};
+    info.cbSize = sizeof(info);
+    GetTitleBarInfo(main, &info);
+    RECT bar = info.rcTitleBar;
+    const int x = bar.right - GetSystemMetrics(SM_CXSIZE) / 2 - 1;
+    const int y = (bar.top + bar.bottom) / 2;
+    ClickAt(x, y);
+    Say("clicked the close box at " + std::to_string(x) + "," + std::to_string(y));
+}
+
+void StepWaitAbout(const Step& s) {
+    g.about = WaitFor(&IsAboutBox, atof(s.Arg(1).c_str()));
+    if (g.about == nullptr) {
+        Fail("no About box");
+    }
+    Say("about title=" + OneLine(TextOf(g.about)));
+}
+
+void StepCloseAbout(const Step&) {
+    PostMessageW(g.about, WM_COMMAND, IDOK, 0);
+    if (!WaitGone(g.about, 10)) {
+        Fail("the About box stays");
+    }
+    Say("About box closed");
+}
+
+void StepOpenFile(const Step& s) {
+    // open-file SECONDS PATH: types the path into the name field and presses Open.
+    HWND dialog = WaitFor(&IsFileDialog, atof(s.Arg(1).c_str()));
+    if (dialog == nullptr) {
+        Fail("no file dialog");
+    }
+    Say("file dialog title=" + OneLine(TextOf(dialog)));
+    Foreground(dialog);
+    HWND combo = GetDlgItem(dialog, kFileNameComboId);
+    HWND edit = FindWindowExW(combo, nullptr, L"ComboBox", nullptr);
+    edit = edit != nullptr ? FindWindowExW(edit, nullptr, L"Edit", nullptr)
+                           : FindWindowExW(combo, nullptr, L"Edit", nullptr);
+    if (edit != nullptr) {
+        SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L""));
+    }
+    TypeText(Wide(Rest(s.text, 2)));
+    Sleep(200);
+    PostMessageW(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
+    if (!WaitGone(dialog, 10)) {
+        Fail("the file dialog stays");
+    }
+    Say("chose " + Rest(s.text, 2));
+}
+
+void StepShot(const Step& s) {
+    const std::string& which = s.Arg(1);
+    HWND target = which == "main" ? MainOrFail() : which == "msgbox" ? g.box : which == "about" ? g.about : nullptr;
+    if (which != "screen" && target == nullptr) {
+        Fail("nothing to photograph: " + which);
+    }
+    Shot(target, s.Arg(2));
+}
+
+void StepBarCheck(const Step& s) {
+    BarCheck(Number(s.Arg(1)), Wide(Rest(s.text, 3)), s.Arg(2));
+}
+
+void StepWatchBar(const Step& s) {
+    WatchBar(atof(s.Arg(1).c_str()), s.words.size() > 2 ? s.words[2] : std::string());
+}
+
+void StepWaitGone(const Step& s) {
+    // The main dialog seen last (it may already be gone).
+    HWND main = g.main != nullptr ? g.main : FindTop(&IsMainDialog);
+    if (main != nullptr && !WaitGone(main, atof(s.Arg(1).c_str()))) {
+        Fail("the main dialog stays");
+    }
+    g.main = nullptr;
+    Say("main gone at " + std::to_string(NowMs()));
+}
+
+void StepExpectMainCount(const Step& s) {
+    const int count = CountMain();
+    if (count != Number(s.Arg(1))) {
+        Fail("main dialogs: " + std::to_string(count));
+    }
+    Say("main dialogs: " + std::to_string(count));
+}
+
+void StepPingStart(const Step& s) {
+    g_pinger = Pinger{};
+    g_pinger.target = MainOrFail();
+    g_pinger.limitMs = static_cast<DWORD>(Number(s.Arg(1)));
+    g_pinger.thread = CreateThread(nullptr, 0, PingLoop, nullptr, 0, nullptr);
+    Say("ping-start " + s.Arg(1));
+}
+
+void StepPingStop(const Step& s) {
+    // ping-stop MIN_ANSWERS: every question answered within the limit, and at least that many.
+    InterlockedExchange(&g_pinger.stop, 1);
+    WaitForSingleObject(g_pinger.thread, 10000);
+    CloseHandle(g_pinger.thread);
+    Say("pings answered " + std::to_string(g_pinger.answered) + ", unanswered " +
+        std::to_string(g_pinger.unanswered) + ", slowest " + std::to_string(g_pinger.slowestMs) + " ms");
+    if (g_pinger.unanswered != 0 || g_pinger.answered < Number(s.Arg(1))) {
+        Fail("the dialog did not answer every question within " + std::to_string(g_pinger.limitMs) + " ms");
+    }
+}
+
+void StepSleep(const Step& s) {
+    Sleep(static_cast<DWORD>(Number(s.Arg(1))));
+}
+
+void StepNow(const Step&) {
+    Say("now " + std::to_string(NowMs()));
+}
+
+// The verbs a step may start with, and what each does.
+struct Verb {
+    const char* name;
+    void (*run)(const Step&);
+};
+const Verb kVerbs[] = {
+    {"wait-main", &StepWaitMain},
+    {"wait-msgbox", &StepWaitMsgbox},
+    {"expect-msgbox", &StepExpectMsgbox},
+    {"expect-main-hidden", &StepExpectMainHidden},
+    {"answer", &StepAnswer},
+    {"dismiss-msgbox", &StepDismissMsgbox},
+    {"expect-no-msgbox", &StepExpectNoMsgbox},
+    {"print", &StepPrint},
+    {"expect-text", &StepExpectText},
+    {"expect-enabled", &StepExpectEnabled},
+    {"expect-visible", &StepExpectEnabled},
+    {"expect-checked", &StepExpectEnabled},
+    {"expect-style", &StepExpectStyle},
+    {"expect-exstyle", &StepExpectStyle},
+    {"expect-focus", &StepExpectFocus},
+    {"accel", &StepAccel},
+    {"key", &StepKey},
+    {"click", &StepClick},
+    {"command", &StepCommand},
+    {"syscommand", &StepSyscommand},
+    {"close-box", &StepCloseBox},
+    {"wait-about", &StepWaitAbout},
+    {"close-about", &StepCloseAbout},
+    {"open-file", &StepOpenFile},
+    {"shot", &StepShot},
+    {"bar-check", &StepBarCheck},
+    {"watch-bar", &StepWatchBar},
+    {"wait-gone", &StepWaitGone},
+    {"expect-main-count", &StepExpectMainCount},
+    {"ping-start", &StepPingStart},
+    {"ping-stop", &StepPingStop},
+    {"sleep", &StepSleep},
+    {"now", &StepNow},
+};
+
+void Run(const std::string& text) {
+    const Step step{text, Words(text)};
+    if (step.words.empty()) {
         return;
     }
-    const std::string& verb = w[0];
-    auto arg = [&](size_t i) -> const std::string& {
-        if (i >= w.size()) {
-            Fail("step '" + step + "' lacks an argument");
+    for (const Verb& verb : kVerbs) {
+        if (step.words[0] == verb.name) {
+            verb.run(step);
+            return;
         }
-        return w[i];
-    };
-
-    if (verb == "wait-main") {
-        HWND main =
-            WaitFor([](HWND h) { return IsMainDialog(h) && IsWindowVisible(h) != FALSE; }, atof(arg(1).c_str()));
-        if (main == nullptr) {
-            Fail("the main dialog did not appear");
-        }
-        g.main = main;
-        Say("main visible at " + std::to_string(NowMs()) + " title=" + OneLine(TextOf(main)));
-    } else if (verb == "wait-msgbox") {
-        g.box = WaitFor(&IsMessageBox, atof(arg(1).c_str()));
-        if (g.box == nullptr) {
-            Fail("no message box");
-        }
-        Say("msgbox caption=" + OneLine(TextOf(g.box)) +
-            " | text=" + OneLine(TextOf(GetDlgItem(g.box, kMsgBoxTextId))) +
-            " | main-visible=" + std::to_string(IsWindowVisible(g.main) ? 1 : 0) + " | at " + std::to_string(NowMs()));
-    } else if (verb == "expect-msgbox") {
-        if (g.box == nullptr) {
-            Fail("no message box to check");
-        }
-        std::wstring text = ResourceString(static_cast<UINT>(Number(arg(1))));
-        if (w.size() >= 5) {
-            wchar_t formatted[2048];
-            swprintf(formatted, 2048, text.c_str(), Number(w[3]), Number(w[4]));
-            text = formatted;
-        }
-        const std::wstring caption = ResourceString(static_cast<UINT>(Number(arg(2))));
-        if (TextOf(g.box) != caption || TextOf(GetDlgItem(g.box, kMsgBoxTextId)) != text) {
-            Fail("message box is not text " + arg(1) + " with caption " + arg(2));
-        }
-        Say("msgbox is text " + arg(1) + " caption " + arg(2));
-    } else if (verb == "expect-main-hidden") {
-        if (IsWindowVisible(MainOrFail())) {
-            Fail("the main dialog is already visible");
-        }
-        Say("main dialog not shown yet");
-    } else if (verb == "answer") {
-        if (g.box == nullptr) {
-            Fail("no message box to answer");
-        }
-        PostMessageW(g.box, WM_COMMAND, static_cast<WPARAM>(Number(arg(1))), 0);
-        if (!WaitGone(g.box, 10)) {
-            Fail("the message box stays");
-        }
-        g.box = nullptr;
-        Say("answered " + arg(1));
-    } else if (verb == "dismiss-msgbox") {
-        // dismiss-msgbox MS [FILE]: a message box that appears within MS is reported,
-        // photographed when FILE is given, and answered with OK.
-        HWND box = WaitFor(&IsMessageBox, Number(arg(1)) / 1000.0);
-        if (box == nullptr) {
-            Say("no message box");
-        } else {
-            g.box = box;
-            Say("msgbox caption=" + OneLine(TextOf(box)) +
-                " | text=" + OneLine(TextOf(GetDlgItem(box, kMsgBoxTextId))));
-            if (w.size() > 2) {
-                Shot(box, w[2]);
-            }
-            PostMessageW(box, WM_COMMAND, IDOK, 0);
-            WaitGone(box, 10);
-            g.box = nullptr;
-        }
-    } else if (verb == "expect-no-msgbox") {
-        HWND box = WaitFor(&IsMessageBox, Number(arg(1)) / 1000.0);
-        if (box != nullptr) {
-            Fail("unexpected message box: " + OneLine(TextOf(box)) + " | " +
-                 OneLine(TextOf(GetDlgItem(box, kMsgBoxTextId))));
-        }
-        Say("no message box");
-    } else if (verb == "print") {
-        Say("text " + arg(1) + " = " + OneLine(TextOf(ItemOrFail(Number(arg(1))))));
-    } else if (verb == "expect-text") {
-        const std::wstring want = Wide(Rest(step, 2));
-        const std::wstring have = TextOf(ItemOrFail(Number(arg(1))));
-        if (have != want) {
-            Fail("control " + arg(1) + " shows '" + Utf8(have) + "', expected '" + Utf8(want) + "'");
-        }
-        Say("control " + arg(1) + " shows '" + Utf8(have) + "'");
-    } else if (verb == "expect-enabled" || verb == "expect-visible" || verb == "expect-checked") {
-        HWND item = ItemOrFail(Number(arg(1)));
-        int state;
-        if (verb == "expect-enabled") {
-            state = IsWindowEnabled(item) ? 1 : 0;
-        } else if (verb == "expect-visible") {
-            state = IsWindowVisible(item) ? 1 : 0;
-        } else {
-            DWORD_PTR checked = 0;
-            SendMessageTimeoutW(item, BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, 3000, &checked);
-            state = checked == BST_CHECKED ? 1 : 0;
-        }
-        if (state != Number(arg(2))) {
-            Fail(verb + " " + arg(1) + ": is " + std::to_string(state));
-        }
-        Say(verb + " " + arg(1) + " " + arg(2));
-    } else if (verb == "expect-style" || verb == "expect-exstyle") {
-        // expect-style ID BITS: the live window (ID 0: the main dialog) carries all these bits.
-        HWND hwnd = Number(arg(1)) == 0 ? MainOrFail() : ItemOrFail(Number(arg(1)));
-        const DWORD bits = static_cast<DWORD>(strtoul(arg(2).c_str(), nullptr, 0));
-        const DWORD style =
-            static_cast<DWORD>(GetWindowLongPtrW(hwnd, verb == "expect-style" ? GWL_STYLE : GWL_EXSTYLE));
-        char text[64];
-        snprintf(text, sizeof(text), "%s %s: 0x%08lX", verb.c_str(), arg(1).c_str(), static_cast<unsigned long>(style));
-        if ((style & bits) != bits) {
-            Fail(std::string(text) + " lacks " + arg(2));
-        }
-        Say(text);
-    } else if (verb == "expect-focus") {
-        // The control that has the keyboard focus in the tool's thread.
-        HWND main = MainOrFail();
-        GUITHREADINFO info = {};
-        info.cbSize = sizeof(info);
-        GetGUIThreadInfo(GetWindowThreadProcessId(main, nullptr), &info);
-        const int id = info.hwndFocus != nullptr ? GetDlgCtrlID(info.hwndFocus) : 0;
-        if (info.hwndFocus == nullptr || GetParent(info.hwndFocus) != main || id != Number(arg(1))) {
-            Fail("the focus is on control " + std::to_string(id));
-        }
-        Say("the focus is on control " + arg(1));
-    } else if (verb == "accel") {
-        Foreground(MainOrFail());
-        SendKeys({VK_CONTROL, VK_SHIFT, VK_MENU, VK_F10});
-        Sleep(300);
-        Say("sent Ctrl+Shift+Alt+F10");
-    } else if (verb == "key") {
-        Foreground(MainOrFail());
-        SendKeys({static_cast<WORD>(Number(arg(1)))});
-        Say("sent key " + arg(1));
-    } else if (verb == "click") {
-        // Posted: the handler may run a modal loop (file dialog, message box).
-        PostMessageW(ItemOrFail(Number(arg(1))), BM_CLICK, 0, 0);
-        Say("clicked " + arg(1));
-    } else if (verb == "command") {
-        PostMessageW(MainOrFail(), WM_COMMAND, static_cast<WPARAM>(Number(arg(1))), 0);
-        Say("posted command " + arg(1));
-    } else if (verb == "syscommand") {
-        PostMessageW(MainOrFail(), WM_SYSCOMMAND, static_cast<WPARAM>(Number(arg(1))), 0);
-        Say("posted system command " + arg(1));
-    } else if (verb == "close-box") {
-        HWND main = MainOrFail();
-        Foreground(main);
-        TITLEBARINFO info = {};
-        info.cbSize = sizeof(info);
-        GetTitleBarInfo(main, &info);
-        RECT bar = info.rcTitleBar;
-        const int x = bar.right - GetSystemMetrics(SM_CXSIZE) / 2 - 1;
-        const int y = (bar.top + bar.bottom) / 2;
-        ClickAt(x, y);
-        Say("clicked the close box at " + std::to_string(x) + "," + std::to_string(y));
-    } else if (verb == "wait-about") {
-        g.about = WaitFor(&IsAboutBox, atof(arg(1).c_str()));
-        if (g.about == nullptr) {
-            Fail("no About box");
-        }
-        Say("about title=" + OneLine(TextOf(g.about)));
-    } else if (verb == "close-about") {
-        PostMessageW(g.about, WM_COMMAND, IDOK, 0);
-        if (!WaitGone(g.about, 10)) {
-            Fail("the About box stays");
-        }
-        Say("About box closed");
-    } else if (verb == "open-file") {
-        // open-file SECONDS PATH: types the path into the name field and presses Open.
-        HWND dialog = WaitFor(&IsFileDialog, atof(arg(1).c_str()));
-        if (dialog == nullptr) {
-            Fail("no file dialog");
-        }
-        Say("file dialog title=" + OneLine(TextOf(dialog)));
-        Foreground(dialog);
-        HWND combo = GetDlgItem(dialog, kFileNameComboId);
-        HWND edit = FindWindowExW(combo, nullptr, L"ComboBox", nullptr);
-        edit = edit != nullptr ? FindWindowExW(edit, nullptr, L"Edit", nullptr)
-                               : FindWindowExW(combo, nullptr, L"Edit", nullptr);
-        if (edit != nullptr) {
-            SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L""));
-        }
-        TypeText(Wide(Rest(step, 2)));
-        Sleep(200);
-        PostMessageW(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
-        if (!WaitGone(dialog, 10)) {
-            Fail("the file dialog stays");
-        }
-        Say("chose " + Rest(step, 2));
-    } else if (verb == "shot") {
-        const std::string& which = arg(1);
-        HWND target = which == "main" ? MainOrFail() : which == "msgbox" ? g.box : which == "about" ? g.about : nullptr;
-        if (which != "screen" && target == nullptr) {
-            Fail("nothing to photograph: " + which);
-        }
-        Shot(target, arg(2));
-    } else if (verb == "bar-check") {
-        BarCheck(Number(arg(1)), Wide(Rest(step, 3)), arg(2));
-    } else if (verb == "watch-bar") {
-        WatchBar(atof(arg(1).c_str()), w.size() > 2 ? w[2] : std::string());
-    } else if (verb == "wait-gone") {
-        // The main dialog seen last (it may already be gone).
-        HWND main = g.main != nullptr ? g.main : FindTop(&IsMainDialog);
-        if (main != nullptr && !WaitGone(main, atof(arg(1).c_str()))) {
-            Fail("the main dialog stays");
-        }
-        g.main = nullptr;
-        Say("main gone at " + std::to_string(NowMs()));
-    } else if (verb == "expect-main-count") {
-        const int count = CountMain();
-        if (count != Number(arg(1))) {
-            Fail("main dialogs: " + std::to_string(count));
-        }
-        Say("main dialogs: " + std::to_string(count));
-    } else if (verb == "ping-start") {
-        g_pinger = Pinger{};
-        g_pinger.target = MainOrFail();
-        g_pinger.limitMs = static_cast<DWORD>(Number(arg(1)));
-        g_pinger.thread = CreateThread(nullptr, 0, PingLoop, nullptr, 0, nullptr);
-        Say("ping-start " + arg(1));
-    } else if (verb == "ping-stop") {
-        // ping-stop MIN_ANSWERS: every question answered within the limit, and at least that many.
-        InterlockedExchange(&g_pinger.stop, 1);
-        WaitForSingleObject(g_pinger.thread, 10000);
-        CloseHandle(g_pinger.thread);
-        Say("pings answered " + std::to_string(g_pinger.answered) + ", unanswered " +
-            std::to_string(g_pinger.unanswered) + ", slowest " + std::to_string(g_pinger.slowestMs) + " ms");
-        if (g_pinger.unanswered != 0 || g_pinger.answered < Number(arg(1))) {
-            Fail("the dialog did not answer every question within " + std::to_string(g_pinger.limitMs) + " ms");
-        }
-    } else if (verb == "sleep") {
-        Sleep(static_cast<DWORD>(Number(arg(1))));
-    } else if (verb == "now") {
-        Say("now " + std::to_string(NowMs()));
-    } else {
-        Fail("unknown step '" + step + "'");
     }
+    Fail("unknown step '" + text + "'");
 }
 
 }  // namespace
