@@ -746,7 +746,18 @@ void StepOpenFile(const Step& s) {
     if (edit != nullptr) {
         SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L""));
     }
-    TypeText(Wide(Rest(s.text, 2)));
+    const std::wstring path = Wide(Rest(s.text, 2));
+    TypeText(path);
+    // The typed keys reach the field asynchronously: on a busy machine Open could otherwise take a
+    // part of the path, which the dialog accepts as the name of a file that does not exist.
+    // (An offered completion may follow the typed text.)
+    auto typed = [&] { return edit == nullptr || TextOf(edit).compare(0, path.size(), path) == 0; };
+    for (int i = 0; i < 100 && !typed(); ++i) {
+        Sleep(100);
+    }
+    if (!typed()) {
+        Fail("the name field shows '" + Utf8(TextOf(edit)) + "'");
+    }
     Sleep(200);
     PostMessageW(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
     if (!WaitGone(dialog, 10)) {
