@@ -1,0 +1,105 @@
+// The update-mode seam on Windows: kept-open pipes over the update tool's device routines.
+#include "update_link.h"
+
+#include <windows.h>
+
+#include <chrono>
+#include <thread>
+
+#include "device_names.h"
+#include "driver_install.h"
+#include "update_device.h"
+
+namespace {
+
+class KeptPipes : public UpdatePipe {
+public:
+    ~KeptPipes() override { Close(); }
+
+    int Write(const uint8_t* data, uint32_t size) override {
+        return Transfer(const_cast<uint8_t*>(data), size, true);  // WriteFile only reads it
+    }
+    int Read(uint8_t* data, uint32_t size) override { return Transfer(data, size, false); }
+
+private:
+    bool Open() {
+        if (m_command != INVALID_HANDLE_VALUE) {
+            return true;
+        }
+        m_command = OpenUpdatePipe(commandPipeName);
+        m_reply = m_command == INVALID_HANDLE_VALUE ? INVALID_HANDLE_VALUE : OpenUpdatePipe(replyPipeName);
+        if (m_reply == INVALID_HANDLE_VALUE) {
+            Close();
+            return false;
+        }
+        return true;
+    }
+
+    void Close() {
+        if (m_command != INVALID_HANDLE_VALUE) {
+            CloseHandle(m_command);
+        }
+        if (m_reply != INVALID_HANDLE_VALUE) {
+            CloseHandle(m_reply);
+        }
+        m_command = m_reply = INVALID_HANDLE_VALUE;
+    }
+
+    int Transfer(uint8_t* data, uint32_t size, bool toDevice) {
+        if (!Open()) {
+            return -1;
+        }
+        DWORD transferred;
+        if (!MoveUpdateBlock(toDevice ? m_command : m_reply, data, size, toDevice, &transferred)) {
+            Close();  // the device may have gone: the next transfer finds it anew
+        }
+        return 1;
+    }
+
+    HANDLE m_command = INVALID_HANDLE_VALUE;
+    HANDLE m_reply = INVALID_HANDLE_VALUE;
+};
+
+}  // namespace
+
+std::unique_ptr<UpdatePipe> MakeUpdateLink() {
+    return std::unique_ptr<UpdatePipe>(new KeptPipes);
+}
+
+std::vector<std::string> ListUpdateDevices() {
+    char name[kDeviceNameSize] = {};
+    if (!GetUsbDeviceFileName(&UpdateInterfaceGuid, name)) {
+        return {};
+    }
+    return {name};
+}
+
+bool WaitForUpdateDevice(double seconds, const std::function<bool()>& stop) {
+    const auto limit = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    char name[kDeviceNameSize];
+    for (;;) {
+        if (GetUsbDeviceFileName(&UpdateInterfaceGuid, name)) {
+            return true;
+        }
+        if (stop() || std::chrono::steady_clock::now() >= limit) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+}
+
+bool InstallUpdateDriverIfBeside() {
+    char programPath[kInstallPathSize] = {};
+    char infPath[kInstallPathSize];
+    const DWORD length = GetModuleFileNameA(nullptr, programPath, sizeof(programPath));
+    if (length == 0 || length >= sizeof(programPath) || !MakeInfPath(programPath, infPath, sizeof(infPath)) ||
+        GetFileAttributesA(infPath) == INVALID_FILE_ATTRIBUTES) {
+        return false;
+    }
+    InstallUpdateDriverBesideProgram();
+    return true;
+}
+
+void ShowDeviceDiagnostics(bool shown) {
+    SetUpdateDeviceDiagnostics(shown ? stderr : nullptr);
+}
