@@ -301,7 +301,6 @@ int RunFirmwareCommand(CommandContext& context) {
         return UsageError(context, "fw " + verb + " takes no arguments");
     }
     WatchInterrupt();
-    ShowDeviceDiagnostics(context.trace != nullptr);
     if (verb == "check") {
         return Check(context, w[2]);
     }

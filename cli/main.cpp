@@ -8,6 +8,7 @@
 #include "console_seam.h"
 #include "console_texts.h"
 #include "exit_codes.h"
+#include "update_link.h"
 
 namespace {
 
@@ -41,6 +42,7 @@ int main(int argc, char** argv) {
         std::fputs(kHelpText, args.help ? stdout : stderr);
         return args.help ? kExitOk : kExitUsage;
     }
+    ShowDeviceDiagnostics(args.trace);  // stdout carries results only
     std::unique_ptr<Trace> trace(args.trace ? new Trace(stderr, Now) : nullptr);
     CommandContext context{args, out, trace.get()};
     for (const Group& group : kGroups) {
