@@ -191,8 +191,10 @@ uint16_t VersionAfter(CommandContext& context) {
 // Steps 5 to 7: the run, the check, the close byte. Also the recovery path.
 int RunAndClose(FwSession& s, const std::string& path, uint16_t before) {
     CommandContext& context = s.context;
+    const double runStart = Now();
     const RunOutcome outcome = ProgramFirmware(path.c_str(), before, s.face, s.pipe, s.state);
     s.face.EndBar();
+    const double checkStart = Now();
     JsonObject fields = s.Fields().Add("version_before", VersionText(before));
     if (s.pipe.Stopped()) {
         return context.out.Finish(kExitInterrupted, fields.AddNull("version_after"), kInterruptedDuringRun);
@@ -207,7 +209,11 @@ int RunAndClose(FwSession& s, const std::string& path, uint16_t before) {
     }
     const bool closed = CloseUpdateSession(s.face, s.pipe, s.state);
     s.face.EndBar();
-    fields = s.Fields().Add("version_before", VersionText(before));
+    // The run and the check with its close byte, apart from the switch and the waits around them.
+    fields = s.Fields()
+                 .Add("run_seconds", checkStart - runStart)
+                 .Add("check_seconds", Now() - checkStart)
+                 .Add("version_before", VersionText(before));
     if (s.pipe.Stopped()) {
         return context.out.Finish(kExitInterrupted, fields.AddNull("version_after"),
                                   closed ? kInterruptedBeforeClose : kInterruptedDuringRun);
