@@ -14,7 +14,13 @@ namespace {
 
 class KeptPipes : public UpdatePipe {
 public:
-    ~KeptPipes() override { Close(); }
+    KeptPipes() : m_event(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {}
+    ~KeptPipes() override {
+        Close();
+        if (m_event != nullptr) {
+            CloseHandle(m_event);
+        }
+    }
 
     int Write(const uint8_t* data, uint32_t size) override {
         return Transfer(const_cast<uint8_t*>(data), size, true);  // WriteFile only reads it
@@ -50,7 +56,7 @@ private:
             return -1;
         }
         DWORD transferred;
-        if (!MoveUpdateBlock(toDevice ? m_command : m_reply, data, size, toDevice, &transferred)) {
+        if (!MoveUpdateBlock(toDevice ? m_command : m_reply, data, size, toDevice, &transferred, m_event)) {
             Close();  // the device may have gone: the next transfer finds it anew
         }
         return 1;
@@ -58,6 +64,7 @@ private:
 
     HANDLE m_command = INVALID_HANDLE_VALUE;
     HANDLE m_reply = INVALID_HANDLE_VALUE;
+    HANDLE m_event;  // one event for every transfer: a new one each time costs a system call twice
 };
 
 }  // namespace

@@ -22,6 +22,10 @@ bool client_connected(HANDLE pipe) {
 PipeServer::PipeServer(UpdateLink& link, LinkLock& link_lock) : link_(link), link_lock_(link_lock) {}
 
 bool PipeServer::start() {
+    reply_ready_ = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    if (reply_ready_ == nullptr) {
+        return false;
+    }
     instances_.reserve(2 * kInstances);
     for (int i = 0; i < 2 * kInstances; ++i) {
         bool commands = i < kInstances;
@@ -88,6 +92,14 @@ void PipeServer::serve_commands(HANDLE pipe) {
         link_.pipe_write(block.data(), block.size());
         ++blocks_written_;
         block.clear();
+        // The loader answers at once: its reply is fetched now and the reader woken, rather than
+        // found by the reader's next poll.
+        uint8_t reply[kMaxReply];
+        const size_t answered = link_.pipe_read(reply, sizeof reply);
+        if (answered > 0) {
+            held_.assign(reply, reply + answered);
+            SetEvent(reply_ready_);
+        }
     }
 }
 
@@ -113,7 +125,7 @@ void PipeServer::serve_replies(HANDLE pipe) {
                 if (!client_connected(pipe)) {
                     return;
                 }
-                Sleep(1);
+                WaitForSingleObject(reply_ready_, 1);
             }
         }
         DWORD written = 0;

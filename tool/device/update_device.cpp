@@ -118,10 +118,13 @@ HANDLE OpenUpdatePipe(const char* pipeName) {
     return pipe;
 }
 
-BOOL MoveUpdateBlock(HANDLE pipe, void* buffer, DWORD count, bool toDevice, DWORD* transferred) {
+BOOL MoveUpdateBlock(HANDLE pipe, void* buffer, DWORD count, bool toDevice, DWORD* transferred, HANDLE event) {
     *transferred = 0;
     OVERLAPPED overlapped = {};
-    overlapped.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    overlapped.hEvent = event != nullptr ? event : CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    if (event != nullptr) {
+        ResetEvent(event);
+    }
 
     // No count-done variable here: for an overlapped call it is only valid from GetOverlappedResult.
     BOOL done = toDevice ? WriteFile(pipe, buffer, count, nullptr, &overlapped)
@@ -148,7 +151,7 @@ BOOL MoveUpdateBlock(HANDLE pipe, void* buffer, DWORD count, bool toDevice, DWOR
         }
     }
 
-    if (overlapped.hEvent != nullptr) {
+    if (event == nullptr && overlapped.hEvent != nullptr) {
         CloseHandle(overlapped.hEvent);
     }
     return completed;
@@ -161,7 +164,7 @@ static int TransferUpdatePipe(const char* pipeName, void* buffer, DWORD count, b
         return -1;
     }
     DWORD transferred;
-    MoveUpdateBlock(pipe, buffer, count, toDevice, &transferred);
+    MoveUpdateBlock(pipe, buffer, count, toDevice, &transferred, nullptr);
     return CloseHandle(pipe);
 }
 

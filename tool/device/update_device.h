@@ -30,7 +30,8 @@ int ReadUpdatePipe(void* buffer, DWORD count);
 
 // Moves one block over a pipe opened by OpenUpdatePipe, giving up after 1000 ms. True when the
 // transfer completed; transferred then holds its byte count (0 otherwise). The pipe stays open.
-BOOL MoveUpdateBlock(HANDLE pipe, void* buffer, DWORD count, bool toDevice, DWORD* transferred);
+// event: a manual-reset event the caller keeps for its transfers, or null for one made each time.
+BOOL MoveUpdateBlock(HANDLE pipe, void* buffer, DWORD count, bool toDevice, DWORD* transferred, HANDLE event);
 
 // Where the diagnostic lines of these routines go: standard output at start; null: nowhere.
 void SetUpdateDeviceDiagnostics(std::FILE* stream);

@@ -1,6 +1,7 @@
 // pipe_client: the least a program can do for one update: the exchanges of a programming run, a
 // read-back and the close byte, over PIPE00 and PIPE01 opened once, with plain blocking transfers
 // and no checks beyond the echo. The yardstick of scripts/bench-cli.
+// It orders the converter into update mode first, through the library.
 //   pipe_client.exe IMAGE     prints "pipe_client ms=N exchanges=N ok=0|1" on stderr
 #include <windows.h>
 
@@ -8,6 +9,7 @@
 #include <cstring>
 #include <vector>
 
+#include "brg40firmup.h"
 #include "update_device.h"
 
 namespace {
@@ -32,6 +34,14 @@ int main(int argc, char** argv) {
         std::fclose(f);
     }
     SetUpdateDeviceDiagnostics(nullptr);
+    // Into update mode before the clock starts, as the other programs are timed from there too.
+    int status = 0;
+    Brg40Handle device = brg40_open(&status);
+    brg40_change_firmup_mode(device);
+    brg40_close(device);
+    for (int i = 0; i < 100 && !GetUsbDeviceFileName(&UpdateInterfaceGuid, completeDeviceName); ++i) {
+        Sleep(100);
+    }
     LARGE_INTEGER frequency, t0, t1;
     QueryPerformanceFrequency(&frequency);
     QueryPerformanceCounter(&t0);
