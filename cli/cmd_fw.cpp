@@ -84,8 +84,6 @@ uint16_t ImageVersion(const std::string& path) {
 
 // The converter's version in normal mode (kUnknownVersion when none answers), through the library.
 uint16_t ReadVersion(CommandContext& context, bool& found) {
-    Converter converter;
-    int code = 0;
     found = false;
     int count = 0;
     int numbers[9] = {};
@@ -101,7 +99,8 @@ uint16_t ReadVersion(CommandContext& context, bool& found) {
     }
     ConsoleOutput quiet(false, nullptr, nullptr);  // a failed open is not this step's result
     CommandContext silent{context.args, quiet, context.trace};
-    (void)code;
+    Converter converter;
+    int code = 0;
     if (!OpenConverter(silent, converter, code)) {
         return kUnknownVersion;
     }

@@ -10,6 +10,7 @@
 
 class ConsoleOutput {
 public:
+    // out, err: null for an output that says nothing (a step whose failure is not the result).
     ConsoleOutput(bool json, std::FILE* out, std::FILE* err) : m_json(json), m_out(out), m_err(err) {}
 
     bool Json() const { return m_json; }

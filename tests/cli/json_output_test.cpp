@@ -81,3 +81,13 @@ TEST(ConsoleOutput, TextModePrintsResultsOnStdoutAndFailuresOnStderr) {
     EXPECT_EQ(out.text(), "DE AD\n");
     EXPECT_EQ(err.text(), "erase ...\nbrg40: no converter found\n");
 }
+
+TEST(ConsoleOutput, AnOutputWithoutStreamsSaysNothing) {
+    ConsoleOutput quiet(false, nullptr, nullptr);
+    quiet.Note("n");
+    quiet.Print("p");
+    EXPECT_EQ(quiet.Finish(3, JsonObject(), "no converter found"), 3);
+    ConsoleOutput quietJson(true, nullptr, nullptr);
+    quietJson.Event("phase", JsonObject());
+    EXPECT_EQ(quietJson.Finish(1, JsonObject(), "x"), 1);
+}
