@@ -38,11 +38,12 @@ public:
 // are kept to be shown once, the bar is not shown.
 class TrialFace : public DialogFace {
 public:
-    TrialFace(ConsoleFace& face, bool allowModelChange) : m_face(face), m_allowModelChange(allowModelChange) {}
+    // face: where the question goes; null answers it Yes without a word (fw check only tells).
+    TrialFace(ConsoleFace* face, bool allowModelChange) : m_face(face), m_allowModelChange(allowModelChange) {}
     int ShowMessage(unsigned textId, unsigned captionId, BoxKind kind, bool hasVersion, unsigned major,
                     unsigned minor) override {
         if (kind == kBoxQuestion) {
-            return m_face.ShowMessage(textId, captionId, kind, hasVersion, major, minor);
+            return m_face ? m_face->ShowMessage(textId, captionId, kind, hasVersion, major, minor) : kAnswerYes;
         }
         refusal = textId;
         return kAnswerOk;
@@ -57,13 +58,13 @@ public:
     unsigned refusal = 0;
 
 private:
-    ConsoleFace& m_face;
+    ConsoleFace* m_face;
     bool m_allowModelChange;
 };
 
 // The image's rules, in the programming run's own order, without touching a device: 0 when the
 // image would be written, else the text ID of the refusal; 1 when the question was answered No.
-unsigned TrialRun(const std::string& path, uint16_t currentVersion, ConsoleFace& face, bool allowModelChange) {
+unsigned TrialRun(const std::string& path, uint16_t currentVersion, ConsoleFace* face, bool allowModelChange) {
     TrialFace trial(face, allowModelChange);
     ClosedPipe closed;
     FirmupProgramState state;
@@ -154,12 +155,11 @@ int Refused(CommandContext& context, ConsoleFace& face, unsigned refusal, const 
 }
 
 int Check(CommandContext& context, const std::string& path) {
-    FaceSettings settings = SettingsOf(context.args);
-    settings.yes = true;  // the check asks nothing: it tells whether the update would ask
-    ConsoleFace face(settings, context.out, stdin, nullptr, Now);
+    ConsoleFace face(SettingsOf(context.args), context.out, stdin, nullptr, Now);
     bool found = false;
     const uint16_t device = ReadVersion(context, found);
-    const unsigned refusal = TrialRun(path, device, face, context.args.allowModelChange);
+    // The check asks nothing: it tells whether the update would ask.
+    const unsigned refusal = TrialRun(path, device, nullptr, context.args.allowModelChange);
     const uint16_t image = ImageVersion(path);
     JsonObject fields;
     fields.Add("image_version", refusal == 0 ? VersionText(image) : "")
@@ -240,7 +240,7 @@ int Update(CommandContext& context, const std::string& path) {
     }
     // The rules and the question before the converter leaves normal mode: a refused image
     // leaves it as it was.
-    const unsigned refusal = TrialRun(path, before, s.face, context.args.allowModelChange);
+    const unsigned refusal = TrialRun(path, before, &s.face, context.args.allowModelChange);
     if (refusal != 0) {
         return Refused(context, s.face, refusal, s.Fields().Add("version_before", VersionText(before)));
     }

@@ -42,7 +42,9 @@ int Scan(CommandContext& context, Brg40Handle handle) {
             at += cell ? std::snprintf(line + at, sizeof line - at, "%s", cell)
                        : std::snprintf(line + at, sizeof line - at, " %02x", address);
         }
-        context.out.Print(line);
+        std::string text = line;
+        text.erase(text.find_last_not_of(' ') + 1);  // the last row ends at 0x77
+        context.out.Print(text);
     }
     std::string list = "[";
     for (unsigned f : found) {

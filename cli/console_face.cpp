@@ -129,11 +129,11 @@ void ConsoleFace::SetBarText(const char* text) {
         m_phaseStart = m_now();
         m_reported = -1;
         m_output.Event("phase", JsonObject().Add("phase", phase));
+        if (phase == "prepare") {
+            return;  // a moment's reading of the preserved block: no line of its own
+        }
         if (!m_settings.terminalBar) {
             m_output.Note(phase + " ...");
-        }
-        if (phase == "prepare") {
-            return;
         }
     }
     Progress();

@@ -115,6 +115,7 @@ e2e_expect_eq "fw check of 1.05 on 1.04: accepted, asks nothing" \
     "$rc $(result check_new '[.image_version, .device_version, .accepted, .asks]')" '0 ["1.05","1.04",true,false]'
 b check_same --json fw check "$(img same104)"
 e2e_expect_eq "fw check of 1.04 on 1.04: accepted, the update asks" "$rc $(result check_same .asks)" "0 true"
+e2e_expect_eq "  ... fw check itself asks nothing" "$(tr -d '\r' <"$E2E_WORK/check_same.out" | grep -c '"question"')" 0
 b check_damaged --json fw check "$(img damaged)"
 e2e_expect_eq "fw check of a damaged image: exit 4, message 115" \
     "$rc $(events check_damaged 'select(.event=="message") | .id')" "4 115"
