@@ -323,7 +323,10 @@ ScsiReply Converter::scsi(const ScsiRequest& request) {
         case 236:
             i2c_target_word = word_at(cdb, 2);
             i2c_target_byte = cdb[4];
-            if (code == 235) {
+            if (!i2c_present.empty() &&
+                std::find(i2c_present.begin(), i2c_present.end(), i2c_target_word) == i2c_present.end()) {
+                reply = sense_reply(3, 0x80, 1);  // no device acknowledged the address
+            } else if (code == 235) {
                 hand_out(data, transfer, i2c_master_reply, 0xFF);
             } else {
                 i2c_master_written.assign(data, data + length);  // the pad byte of a 1-byte write is not data

@@ -91,6 +91,9 @@ public:
     uint16_t i2c_target_word = 0;                                 // CDB bytes 2-3 of the last 235 / 236
     uint8_t i2c_target_byte = 0;                                  // CDB byte 4 of the last 235 / 236
     uint32_t i2c_bus_resets = 0;                                  // count of 233
+    // The I2C devices on the bus (7-bit addresses): a transfer to any other target word gets a
+    // converter error, as an address nobody acknowledges. Empty: every address answers.
+    std::vector<uint8_t> i2c_present;
 
     const std::vector<CommandRecord>& transcript() const { return transcript_; }
     void clear_transcript() { transcript_.clear(); }

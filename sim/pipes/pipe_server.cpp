@@ -22,12 +22,17 @@ bool client_connected(HANDLE pipe) {
 PipeServer::PipeServer(UpdateLink& link, LinkLock& link_lock) : link_(link), link_lock_(link_lock) {}
 
 bool PipeServer::start() {
+    reply_ready_ = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    if (reply_ready_ == nullptr) {
+        return false;
+    }
     instances_.reserve(2 * kInstances);
     for (int i = 0; i < 2 * kInstances; ++i) {
         bool commands = i < kInstances;
+        // PIPE00 keeps the bounds of each write, as the device's bulk pipe keeps its transfers.
+        const DWORD type = commands ? PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE : PIPE_TYPE_BYTE | PIPE_READMODE_BYTE;
         HANDLE pipe = CreateNamedPipeA(commands ? "\\\\.\\pipe\\PIPE00" : "\\\\.\\pipe\\PIPE01", PIPE_ACCESS_DUPLEX,
-                                       PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT, kInstances, kBufferSize,
-                                       kBufferSize, 0, nullptr);
+                                       type | PIPE_WAIT, kInstances, kBufferSize, kBufferSize, 0, nullptr);
         if (pipe == INVALID_HANDLE_VALUE) {
             std::fprintf(stderr, "brg40sim-pipes: cannot create %s: error %lu\n", commands ? "PIPE00" : "PIPE01",
                          GetLastError());
@@ -65,63 +70,74 @@ DWORD WINAPI PipeServer::run(void* argument) {
     }
 }
 
-// Everything the client writes before it closes its end is one block (the host writes one block per
-// open). Forwarded once the client has closed, which it does before it opens PIPE01.
+// Each write of the client is one block, forwarded as it arrives; a client may keep its end
+// open for many blocks (brg40) or close it after one (the update tool).
 void PipeServer::serve_commands(HANDLE pipe) {
     std::vector<uint8_t> block;
     uint8_t buffer[kMaxBlock];
-    DWORD got = 0;
-    while (ReadFile(pipe, buffer, sizeof buffer, &got, nullptr) || GetLastError() == ERROR_MORE_DATA) {
+    for (;;) {
+        DWORD got = 0;
+        const BOOL whole = ReadFile(pipe, buffer, sizeof buffer, &got, nullptr);
+        if (!whole && GetLastError() != ERROR_MORE_DATA) {
+            return;  // the client closed its end
+        }
         if (block.size() + got <= kMaxBlock) {
             block.insert(block.end(), buffer, buffer + got);
         }
+        if (!whole || block.empty()) {
+            continue;  // the rest of a long write follows
+        }
+        Locked lock(link_lock_);
+        held_.clear();  // the loader drops an unread reply at the next request, and so do we
+        link_.pipe_write(block.data(), block.size());
+        ++blocks_written_;
+        block.clear();
+        // The loader answers at once: its reply is fetched now and the reader woken, rather than
+        // found by the reader's next poll.
+        uint8_t reply[kMaxReply];
+        const size_t answered = link_.pipe_read(reply, sizeof reply);
+        if (answered > 0) {
+            held_.assign(reply, reply + answered);
+            SetEvent(reply_ready_);
+        }
     }
-    if (block.empty()) {
-        return;
-    }
-    Locked lock(link_lock_);
-    held_.clear();  // the loader drops an unread reply at the next request, and so do we
-    link_.pipe_write(block.data(), block.size());
-    ++blocks_written_;
 }
 
-// The loader's waiting reply goes to the reader as soon as there is one. A reader that asks for
-// fewer bytes takes the first ones; the rest go with the pipe instance when it closes. With no reply,
-// the read stays pending until the reader gives up.
+// The loader's waiting reply goes to the reader as soon as there is one, for as long as the
+// reader keeps its end open. A reader that asks for fewer bytes takes the first ones; the rest
+// go with the pipe instance when it closes. With no reply, the read stays pending until the
+// reader gives up.
 void PipeServer::serve_replies(HANDLE pipe) {
-    std::vector<uint8_t> reply;
-    while (reply.empty()) {
-        {
+    for (;;) {
+        std::vector<uint8_t> reply;
+        while (reply.empty()) {
+            {
+                Locked lock(link_lock_);
+                if (!held_.empty()) {
+                    reply.swap(held_);
+                } else {
+                    uint8_t buffer[kMaxReply];
+                    size_t got = link_.pipe_read(buffer, sizeof buffer);
+                    reply.assign(buffer, buffer + got);
+                }
+            }
+            if (reply.empty()) {
+                if (!client_connected(pipe)) {
+                    return;
+                }
+                WaitForSingleObject(reply_ready_, 1);
+            }
+        }
+        DWORD written = 0;
+        if (!WriteFile(pipe, reply.data(), static_cast<DWORD>(reply.size()), &written, nullptr)) {
+            // The reader left in between: keep the reply for the next one, as the device would.
             Locked lock(link_lock_);
-            if (!held_.empty()) {
-                reply.swap(held_);
-            } else {
-                uint8_t buffer[kMaxReply];
-                size_t got = link_.pipe_read(buffer, sizeof buffer);
-                reply.assign(buffer, buffer + got);
+            if (held_.empty()) {
+                held_ = reply;
             }
+            return;
         }
-        if (reply.empty()) {
-            if (!client_connected(pipe)) {
-                return;
-            }
-            Sleep(1);
-        }
-    }
-    DWORD written = 0;
-    if (!WriteFile(pipe, reply.data(), static_cast<DWORD>(reply.size()), &written, nullptr)) {
-        // The reader left in between: keep the reply for the next one, as the device would.
-        Locked lock(link_lock_);
-        if (held_.empty()) {
-            held_ = reply;
-        }
-        return;
-    }
-    ++replies_read_;
-    // Disconnecting discards unread bytes: wait until the reader has closed its end.
-    uint8_t sink[16];
-    DWORD got = 0;
-    while (ReadFile(pipe, sink, sizeof sink, &got, nullptr)) {
+        ++replies_read_;
     }
 }
 

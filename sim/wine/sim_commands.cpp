@@ -88,6 +88,7 @@ const BytesField kBytesFields[] = {
     {"spi-written", &Converter::spi_master_written},
     {"i2c-master-reply", &Converter::i2c_master_reply},
     {"spi-master-reply", &Converter::spi_master_reply},
+    {"i2c-present", &Converter::i2c_present},
 };
 
 }  // namespace
@@ -531,7 +532,7 @@ const Commands::Entry Commands::kTable[] = {
     {"set",
      "N FIELD VALUE  (outputs power led mode-byte pullup spi-setting mode-parameter i2c-khz spi-step: number;"
      " eeprom i2c-response spi-response i2c-waiting spi-waiting i2c-written spi-written i2c-master-reply"
-     " spi-master-reply hw slave-status: hex)",
+     " spi-master-reply i2c-present hw slave-status: hex)",
      3, &Commands::set},
     {"get", "N FIELD  (the fields of set, and debug)", 2, &Commands::get},
     {"shutdown", "", 0, &Commands::shutdown},

@@ -18,13 +18,23 @@ static_assert(sizeof(completeDeviceName) == kDeviceNameSize, "name buffer and na
 // How long a transfer may stay pending before it is cancelled.
 constexpr DWORD kTransferTimeoutMs = 1000;
 
-// Diagnostics go to standard output; flushed at once so that no line is lost when the tool ends.
+// Where the diagnostic lines go (standard output unless a program chose otherwise).
+static std::FILE* diagnostics = stdout;
+
+void SetUpdateDeviceDiagnostics(std::FILE* stream) {
+    diagnostics = stream;
+}
+
+// Diagnostics are flushed at once so that no line is lost when the program ends.
 static void Print(const char* format, ...) {
+    if (diagnostics == nullptr) {
+        return;
+    }
     va_list args;
     va_start(args, format);
-    std::vprintf(format, args);
+    std::vfprintf(diagnostics, format, args);
     va_end(args);
-    std::fflush(stdout);
+    std::fflush(diagnostics);
 }
 
 HANDLE OpenInterfaceDevice(HDEVINFO deviceInfo, PSP_DEVICE_INTERFACE_DATA interfaceData, char* name) {
@@ -100,34 +110,28 @@ HANDLE OpenUpdatePipe(const char* pipeName) {
     return pipe;
 }
 
-// One transfer: open the pipe, move one block, give up after kTransferTimeoutMs, close the pipe.
-// *transferred: the bytes moved (0 unless the transfer completed).
-static int TransferUpdatePipe(const char* pipeName, void* buffer, DWORD count, bool toDevice, DWORD* transferred) {
+BOOL MoveUpdateBlock(HANDLE pipe, void* buffer, DWORD count, bool toDevice, DWORD* transferred, HANDLE event) {
     *transferred = 0;
     OVERLAPPED overlapped = {};
-    overlapped.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-
-    HANDLE pipe = OpenUpdatePipe(pipeName);
-    if (pipe == INVALID_HANDLE_VALUE) {
-        if (overlapped.hEvent != nullptr) {
-            CloseHandle(overlapped.hEvent);
-        }
-        return -1;
+    overlapped.hEvent = event != nullptr ? event : CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    if (event != nullptr) {
+        ResetEvent(event);
     }
 
     // No count-done variable here: for an overlapped call it is only valid from GetOverlappedResult.
     BOOL done = toDevice ? WriteFile(pipe, buffer, count, nullptr, &overlapped)
                          : ReadFile(pipe, buffer, count, nullptr, &overlapped);
-    DWORD moved = 0;
+    BOOL completed = FALSE;
     if (done) {
-        GetOverlappedResult(pipe, &overlapped, &moved, FALSE);
+        completed = GetOverlappedResult(pipe, &overlapped, transferred, FALSE);
     } else {
         DWORD error = GetLastError();
         if (error == ERROR_IO_PENDING) {
             if (WaitForSingleObject(overlapped.hEvent, kTransferTimeoutMs) == WAIT_OBJECT_0) {
-                if (!GetOverlappedResult(pipe, &overlapped, &moved, FALSE)) {
+                completed = GetOverlappedResult(pipe, &overlapped, transferred, FALSE);
+                if (!completed) {
                     Print("Error: %d", static_cast<int>(GetLastError()));
-                    moved = 0;
+                    *transferred = 0;
                 }
                 CancelIo(pipe);
             } else {
@@ -141,13 +145,22 @@ static int TransferUpdatePipe(const char* pipeName, void* buffer, DWORD count, b
             CancelIo(pipe);
         }
     }
-    *transferred = moved;
 
-    int result = CloseHandle(pipe);
-    if (overlapped.hEvent != nullptr) {
+    if (event == nullptr && overlapped.hEvent != nullptr) {
         CloseHandle(overlapped.hEvent);
     }
-    return result;
+    return completed;
+}
+
+// One transfer: open the pipe, move one block, close the pipe. *transferred: the bytes moved.
+static int TransferUpdatePipe(const char* pipeName, void* buffer, DWORD count, bool toDevice, DWORD* transferred) {
+    *transferred = 0;
+    HANDLE pipe = OpenUpdatePipe(pipeName);
+    if (pipe == INVALID_HANDLE_VALUE) {
+        return -1;
+    }
+    MoveUpdateBlock(pipe, buffer, count, toDevice, transferred, nullptr);
+    return CloseHandle(pipe);
 }
 
 int WriteUpdatePipe(const void* buffer, DWORD count) {

@@ -6,6 +6,8 @@
 #include <windows.h>
 #include <setupapi.h>
 
+#include <cstdio>
+
 // Device-interface class under which the update-mode driver exposes the converter.
 extern const GUID UpdateInterfaceGuid;
 
@@ -26,6 +28,14 @@ int WriteUpdatePipe(const void* buffer, DWORD count);
 // caller left there, and a loader that stays silent for 1000 ms is given up on. *received, when
 // given, is the count of bytes that came (0 when none).
 int ReadUpdatePipe(void* buffer, DWORD count, DWORD* received = nullptr);
+
+// Moves one block over a pipe opened by OpenUpdatePipe, giving up after 1000 ms. True when the
+// transfer completed; transferred then holds its byte count (0 otherwise). The pipe stays open.
+// event: a manual-reset event the caller keeps for its transfers, or null for one made each time.
+BOOL MoveUpdateBlock(HANDLE pipe, void* buffer, DWORD count, bool toDevice, DWORD* transferred, HANDLE event);
+
+// Where the diagnostic lines of these routines go: standard output at start; null: nowhere.
+void SetUpdateDeviceDiagnostics(std::FILE* stream);
 
 // Finds the device and opens "<interface path>\<pipeName>" for overlapped transfers, or returns
 // INVALID_HANDLE_VALUE after printing why.

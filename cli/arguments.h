@@ -1,0 +1,29 @@
+// The command line of brg40: global and command options anywhere among the words, the command's
+// positional words in order, and the numbers they hold.
+#ifndef BRG40_CLI_ARGUMENTS_H
+#define BRG40_CLI_ARGUMENTS_H
+
+#include <string>
+#include <vector>
+
+struct Arguments {
+    std::vector<std::string> words;  // command words and their positional arguments
+    int device = 0;                  // -d N: converter number 1 to 9; 0 = the first found
+    bool json = false;
+    bool trace = false;
+    bool yes = false;
+    bool allowModelChange = false;
+    bool help = false;
+    double waitSeconds = 10.0;          // --wait: how long to wait for the update-mode device
+    std::string outFile, inFile;        // -o, -i
+    std::string reg, setting, mode, param;  // --reg, --setting, --mode, --param (numbers, checked by the command)
+};
+
+// Parses argv[1..argc-1]. False with a reason in error on an unknown option, a missing value or a
+// bad -d / --wait value.
+bool ParseArguments(int argc, const char* const* argv, Arguments& out, std::string& error);
+
+// A number in decimal or with 0x in hex, within 0 to max. False when it is not.
+bool ParseNumber(const std::string& text, unsigned long max, unsigned long& value);
+
+#endif

@@ -1,0 +1,50 @@
+// Tracing and interruption of the update pipe.
+#include "console_pipe.h"
+
+#include "firmup_protocol.h"
+
+ConsolePipe::ConsolePipe(UpdatePipe& link, std::function<bool()> interrupted, Trace* trace)
+    : m_link(link), m_interrupted(std::move(interrupted)), m_trace(trace) {}
+
+int ConsolePipe::Write(const uint8_t* data, uint32_t size) {
+    if (!m_stopped && m_interrupted && m_interrupted()) {
+        m_stopped = true;
+    }
+    if (m_stopped) {
+        if (m_trace) {
+            m_trace->Line('=', "interrupted: not sent", data, size);
+        }
+        return -1;
+    }
+    if (m_holdClose && size == 1 && data[0] == CMD_CLOSE_SESSION) {
+        m_closeHeld = true;
+        if (m_trace) {
+            m_trace->Line('=', "close byte held back", data, size);
+        }
+        return 1;
+    }
+    if (m_trace) {
+        m_trace->Line('>', "loader", data, size);
+    }
+    ++m_writes;
+    const int result = m_link.Write(data, size);
+    if (result == -1 && m_trace) {
+        m_trace->Line('=', "command pipe did not open");
+    }
+    return result;
+}
+
+int ConsolePipe::Read(uint8_t* data, uint32_t size) {
+    if (m_stopped) {
+        return -1;  // the reply to a packet that never went out
+    }
+    const int result = m_link.Read(data, size);
+    if (m_trace) {
+        if (result == -1) {
+            m_trace->Line('=', "reply pipe did not open");
+        } else {
+            m_trace->Line('<', "loader", data, size);
+        }
+    }
+    return result;
+}

@@ -1,0 +1,17 @@
+// The seam to the console: interruption by the user, terminal detection and the program's start.
+// One implementation per platform, chosen by the build (console_win32.cpp).
+#ifndef BRG40_CLI_CONSOLE_SEAM_H
+#define BRG40_CLI_CONSOLE_SEAM_H
+
+// First thing in main: the platform's safe settings for a program that loads libraries.
+void PrepareProcess();
+
+// From now on Ctrl+C (and Ctrl+Break) no longer ends the program but sets the interrupted flag.
+void WatchInterrupt();
+// True once the user interrupted. Safe from any thread.
+bool Interrupted();
+
+bool StdinIsTerminal();
+bool StderrIsTerminal();
+
+#endif

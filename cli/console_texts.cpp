@@ -1,0 +1,108 @@
+// The texts of brg40's console view.
+#include "console_texts.h"
+
+#include <cstdio>
+
+namespace {
+
+struct MessageEntry {
+    unsigned id;
+    const char* text;
+};
+
+// The update tool's English string table, the messages of the programming run and of the check.
+const MessageEntry kMessages[] = {
+    {112, "Fail to open the file.\nUpdate process will be stopped."},
+    {113, "The file that is selected is not firmware of NKV-BRG40M.\nUpdate process will be stopped."},
+    {114, "Selected firmware version is %X.%02X.\nSame or an older version of firmware is selected.\nDo you continue?"},
+    {115, "Checksum is not matched.\nRetry to select firmware data for NKV-BRG40M.\nUpdate process will be stopped."},
+    {116, "Fail to erase memory area.\nUpdate process will be stopped."},
+    {117, "Fail to write memory area.\nUpdate process will be stopped."},
+    {119, "Firmware was updated properly.\nQuit update utility."},
+    {121, "Firmware was not updated properly.\nPlease rewrite the firmware again."},
+    {125, "Fail to read memory area.\nUpdate process will be stopped."},
+};
+
+std::string JoinLines(const char* text) {
+    std::string line;
+    for (const char* p = text; *p != '\0'; ++p) {
+        line += *p == '\n' ? ' ' : *p;
+    }
+    return line;
+}
+
+}  // namespace
+
+const char* MessageText(unsigned textId) {
+    for (const MessageEntry& entry : kMessages) {
+        if (entry.id == textId) {
+            return entry.text;
+        }
+    }
+    return "";
+}
+
+std::string MessageLine(unsigned textId) {
+    return JoinLines(MessageText(textId));
+}
+
+std::string VersionQuestion(unsigned major, unsigned minor) {
+    char text[160];
+    std::snprintf(text, sizeof text, MessageText(114), major, minor);
+    return JoinLines(text);
+}
+
+std::string VersionPrompt(unsigned major, unsigned minor) {
+    return VersionQuestion(major, minor) + " [y/N] ";
+}
+
+std::string VersionText(unsigned version) {
+    char text[8];
+    std::snprintf(text, sizeof text, "%X.%02X", (version >> 8) & 0xFF, version & 0xFF);
+    return text;
+}
+
+const char kLeftInUpdateMode[] =
+    "The converter stays in update mode; run `brg40 fw update FILE` again to write it.";
+const char kInterruptedDuringRun[] =
+    "Interrupted after the last complete exchange. The converter stays in update mode; "
+    "run `brg40 fw update FILE` again to finish.";
+const char kInterruptedBeforeClose[] =
+    "Interrupted before the close byte. The converter stays in update mode; "
+    "run `brg40 fw finish` to check the flash and close the session.";
+
+const char kHelpText[] =
+    "usage: brg40 [--json] [--trace] [-d N] COMMAND ...\n"
+    "\n"
+    "Converter (normal mode):\n"
+    "  list                          converters at 1 to 9 and update-mode devices\n"
+    "  info                          firmware version, hardware information, library version\n"
+    "  i2c scan                      probe addresses 0x08 to 0x77, print those that answer\n"
+    "  i2c read ADDR LEN [--reg R]   read LEN bytes from target ADDR (register byte R, default 0)\n"
+    "  i2c write ADDR BYTES [--reg R]\n"
+    "  i2c speed 1000|400|100        bus speed in kHz\n"
+    "  i2c pullup VALUE | i2c reset\n"
+    "  spi speed KHZ [--setting S]   prints the step set\n"
+    "  spi xfer BYTES [--setting S]  send BYTES, print the bytes received\n"
+    "  eeprom read LEN [-o FILE]     eeprom write BYTES | eeprom write -i FILE\n"
+    "  gpo read | gpo write VALUE | led VALUE | power VALUE\n"
+    "  slave i2c|spi [--mode M] [--param P]   print what an outside master sends, until Ctrl+C\n"
+    "\n"
+    "Firmware:\n"
+    "  fw check FILE [--allow-model-change]\n"
+    "  fw update FILE [--yes] [--allow-model-change] [--wait SECONDS]\n"
+    "  fw verify                     read the flash back and check it (the session stays open)\n"
+    "  fw finish                     the check, then the close byte when it matches\n"
+    "\n"
+    "BYTES: hex bytes (0x1f 20 ff) or @FILE. Numbers: decimal or 0x hex.\n"
+    "Options: -d N converter number (default: the first found); --json one JSON object per line on\n"
+    "stdout; --trace every command and reply on stderr; --yes answer Yes to the version question.\n"
+    "\n"
+    "Exit codes:\n"
+    "  0    success\n"
+    "  1    a device command or a transfer failed\n"
+    "  2    usage error\n"
+    "  3    no converter found\n"
+    "  4    image refused (file, size, checksum, model) or version question answered No\n"
+    "  5    read-back mismatch (the converter stays in update mode; run brg40 fw update again)\n"
+    "  130  interrupted\n";

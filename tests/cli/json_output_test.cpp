@@ -1,0 +1,93 @@
+// The JSON lines of --json and the text mode of the same output.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "console_output.h"
+#include "json_writer.h"
+
+namespace {
+
+// A memory stream read back as a string.
+class Captured {
+public:
+    Captured() : m_file(open_memstream(&m_buffer, &m_size)) {}
+    ~Captured() {
+        std::fclose(m_file);
+        std::free(m_buffer);
+    }
+    std::FILE* file() { return m_file; }
+    std::string text() {
+        std::fflush(m_file);
+        return std::string(m_buffer, m_size);
+    }
+
+private:
+    char* m_buffer = nullptr;
+    size_t m_size = 0;
+    std::FILE* m_file;
+};
+
+}  // namespace
+
+TEST(Json, StringsAreEscaped) {
+    EXPECT_EQ(JsonString("a\"b\\c\nd\x01"), "\"a\\\"b\\\\c\\nd\\u0001\"");
+    EXPECT_EQ(JsonString("Zürich"), "\"Zürich\"");
+}
+
+TEST(Json, ObjectKeepsTheOrderOfItsFields) {
+    const std::string line = JsonObject()
+                                 .Add("phase", "write")
+                                 .Add("percent", 45)
+                                 .Add("seconds", 1.5)
+                                 .AddBool("closed", false)
+                                 .AddNull("version_after")
+                                 .AddRaw("addresses", "[\"0x50\"]")
+                                 .Line();
+    EXPECT_EQ(line,
+              "{\"phase\":\"write\",\"percent\":45,\"seconds\":1.500,\"closed\":false,\"version_after\":null,"
+              "\"addresses\":[\"0x50\"]}\n");
+}
+
+TEST(ConsoleOutput, JsonEventsAndTheResultLine) {
+    Captured out, err;
+    ConsoleOutput output(true, out.file(), err.file());
+    output.Event("phase", JsonObject().Add("phase", "erase"));
+    output.Note("not in JSON mode");
+    output.Print("nor this");
+    EXPECT_EQ(output.Finish(5, JsonObject().Add("version_before", "1.04"), "Firmware was not updated properly."), 5);
+    EXPECT_EQ(out.text(),
+              "{\"event\":\"phase\",\"phase\":\"erase\"}\n"
+              "{\"event\":\"result\",\"exit_code\":5,\"error\":\"Firmware was not updated properly.\","
+              "\"version_before\":\"1.04\"}\n");
+    EXPECT_EQ(err.text(), "");
+}
+
+TEST(ConsoleOutput, ResultWithoutFields) {
+    Captured out, err;
+    ConsoleOutput output(true, out.file(), err.file());
+    output.Finish(0, JsonObject());
+    EXPECT_EQ(out.text(), "{\"event\":\"result\",\"exit_code\":0}\n");
+}
+
+TEST(ConsoleOutput, TextModePrintsResultsOnStdoutAndFailuresOnStderr) {
+    Captured out, err;
+    ConsoleOutput output(false, out.file(), err.file());
+    output.Event("phase", JsonObject().Add("phase", "erase"));
+    output.Print("DE AD");
+    output.Note("erase ...");
+    EXPECT_EQ(output.Finish(3, JsonObject().Add("x", 1), "no converter found"), 3);
+    EXPECT_EQ(out.text(), "DE AD\n");
+    EXPECT_EQ(err.text(), "erase ...\nbrg40: no converter found\n");
+}
+
+TEST(ConsoleOutput, AnOutputWithoutStreamsSaysNothing) {
+    ConsoleOutput quiet(false, nullptr, nullptr);
+    quiet.Note("n");
+    quiet.Print("p");
+    EXPECT_EQ(quiet.Finish(3, JsonObject(), "no converter found"), 3);
+    ConsoleOutput quietJson(true, nullptr, nullptr);
+    quietJson.Event("phase", JsonObject());
+    EXPECT_EQ(quietJson.Finish(1, JsonObject(), "x"), 1);
+}
