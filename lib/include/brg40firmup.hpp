@@ -1,13 +1,17 @@
-// brg40firmup.hpp: C++17 wrapper of Brg40Firmup_x64, header-only over brg40firmup.h.
-//
-//   brg40::Converter c = brg40::Converter::open();          // throws brg40::Error on failure
-//   std::vector<uint8_t> eeprom = c.eeprom_read(256);
-//   c.spi_set_freq(0, 3000);
-//   std::vector<uint8_t> in = c.spi_transfer(0, out);      // out: a vector, array or {pointer, size}
-//
-// A Converter holds the handle and nothing else; it closes the handle when it is destroyed.
-// Every failure throws brg40::Error with the status and its text; the calls, their time-outs and
-// their thread rules are those of the C functions (see brg40firmup.h).
+/// @file brg40firmup.hpp
+/// @brief C++17 wrapper of Brg40Firmup_x64, header-only over brg40firmup.h.
+///
+/// @code
+///   brg40::Converter c = brg40::Converter::open();          // throws brg40::Error on failure
+///   std::vector<uint8_t> eeprom = c.eeprom_read(256);
+///   c.spi_set_freq(0, 3000);
+///   std::vector<uint8_t> in = c.spi_transfer(0, out);      // out: a vector, array or {pointer, size}
+/// @endcode
+///
+/// A Converter holds the handle and nothing else; it closes the handle when it is destroyed.
+/// Every failure throws brg40::Error with the status and its text; the calls, their time-outs and
+/// their thread rules are those of the C functions (see brg40firmup.h). A Converter may be used
+/// from several threads as its handle may (the methods are const: they change nothing in it).
 #ifndef BRG40FIRMUP_HPP
 #define BRG40FIRMUP_HPP
 
@@ -33,7 +37,7 @@ public:
     /// @param call    the name of the C function that returned it, e.g. "brg40_eeprom_read".
     Error(int status, const char* call) : std::runtime_error(describe(status, call)), status_(status) {}
 
-    /// The library's status (see brg40firmup.h).
+    /// @returns the library's status (see brg40firmup.h).
     int status() const noexcept { return status_; }
 
 private:
@@ -47,6 +51,8 @@ private:
 };
 
 /// Throws Error unless status is 0.
+/// @param status  a status of the library.
+/// @param call    the name of the C function that returned it.
 inline void check(int status, const char* call) {
     if (status != BRG40_OK) {
         throw Error(status, call);
@@ -57,8 +63,12 @@ inline void check(int status, const char* call) {
 /// (std::vector<uint8_t>, std::array<uint8_t, N>, std::string). It does not own the bytes.
 class ByteSpan {
 public:
+    /// No bytes.
     constexpr ByteSpan() noexcept = default;
+    /// @param data  the first byte (may be null when size is 0).
+    /// @param size  the number of bytes.
     constexpr ByteSpan(const uint8_t* data, size_t size) noexcept : data_(data), size_(size) {}
+    /// @param bytes  a container of bytes with data() and size(); it must outlive the span.
     template <class Bytes,
               class = decltype(std::declval<const Bytes&>().data()),
               class = decltype(std::declval<const Bytes&>().size())>
@@ -67,7 +77,9 @@ public:
         static_assert(sizeof(*bytes.data()) == 1, "ByteSpan takes containers of bytes");
     }
 
+    /// @returns the first byte.
     constexpr const uint8_t* data() const noexcept { return data_; }
+    /// @returns the number of bytes.
     constexpr size_t size() const noexcept { return size_; }
 
 private:
@@ -77,25 +89,29 @@ private:
 
 /// Firmware or library version: two bytes, shown as "%X.%02X".
 struct Version {
-    uint8_t major;
-    uint8_t minor;
+    uint8_t major;  ///< major version
+    uint8_t minor;  ///< minor version
 };
 
 /// One batch of slave data: the bytes received (1 to 256) and the converter's 4 status bytes.
 struct SlaveBatch {
-    std::vector<uint8_t> data;
-    std::array<uint8_t, 4> status;
+    std::vector<uint8_t> data;      ///< the bytes received
+    std::array<uint8_t, 4> status;  ///< the converter's status bytes of this batch
 };
 
 /// The bus of a slave receiver.
-enum class Bus { I2c, Spi };
+enum class Bus {
+    I2c,  ///< the I2C bus (brg40_i2c_read_slave)
+    Spi   ///< the SPI bus (brg40_spi_transmit_slave)
+};
 
 class SlaveReceiver;
 
 /// An open converter. Move-only; closes its handle when destroyed (brg40_close).
 class Converter {
 public:
-    /// The device numbers (1 to 9, ascending) of the converters attached; empty when none.
+    /// Lists the converters attached (brg40_find_device).
+    /// @returns their device numbers (1 to 9, ascending); empty when none.
     static std::vector<int> find() {
         int count = 0;
         int numbers[9] = {};
@@ -106,6 +122,7 @@ public:
     }
 
     /// Opens the first converter found (brg40_open: one such handle at a time).
+    /// @returns the open converter.
     /// @throws Error -21 (none, or the open failed) or -22 (a handle from open() is still held).
     static Converter open() {
         int status = BRG40_NO_DEVICE;
@@ -116,7 +133,9 @@ public:
         return Converter(handle);
     }
 
-    /// Opens device number `number` (1 to 9) without search or identity check (brg40_open_ex).
+    /// Opens a converter by number without search or identity check (brg40_open_ex).
+    /// @param number  the device number, 1 to 9.
+    /// @returns the open converter.
     /// @throws Error -21.
     static Converter open(int number) {
         int status = BRG40_NO_DEVICE;
@@ -127,17 +146,26 @@ public:
         return Converter(handle);
     }
 
-    /// The library's own version (brg40_get_dll_version); no converter needed. @throws Error -400.
+    /// Reads the library's own version (brg40_get_dll_version); no converter needed.
+    /// @returns the version.
+    /// @throws Error -400.
     static Version library_version() {
         Version v{0xFF, 0xFF};
         check(brg40_get_dll_version(nullptr, &v.major, &v.minor), "brg40_get_dll_version");
         return v;
     }
 
-    /// Takes over a handle from brg40_open or brg40_open_ex (NULL: no converter).
+    /// Takes over a handle.
+    /// @param handle  from brg40_open or brg40_open_ex, or NULL for no converter.
     explicit Converter(Brg40Handle handle) noexcept : handle_(handle) {}
+    /// Closes the handle.
     ~Converter() { close(); }
+    /// Takes the handle of other, which then holds none.
+    /// @param other  the converter given up.
     Converter(Converter&& other) noexcept : handle_(other.release()) {}
+    /// Closes this handle and takes the one of other, which then holds none.
+    /// @param other  the converter given up.
+    /// @returns this converter.
     Converter& operator=(Converter&& other) noexcept {
         if (this != &other) {
             close();
@@ -148,9 +176,10 @@ public:
     Converter(const Converter&) = delete;
     Converter& operator=(const Converter&) = delete;
 
-    /// The handle, for the C functions; it stays owned by this object.
+    /// @returns the handle, for the C functions; it stays owned by this object.
     Brg40Handle handle() const noexcept { return handle_; }
     /// Hands the handle over to the caller, who then closes it; this object holds none.
+    /// @returns the handle.
     Brg40Handle release() noexcept { return std::exchange(handle_, nullptr); }
     /// Closes the handle now (nothing when none is held).
     void close() noexcept {
@@ -159,61 +188,111 @@ public:
         }
     }
 
+    /// Reads the firmware version (brg40_get_fw_version, 5 s).
+    /// @returns the version.
+    /// @throws Error with a transport status.
     Version firmware_version() const {
         Version v{0xFF, 0xFF};
         check(brg40_get_fw_version(handle_, &v.major, &v.minor), "brg40_get_fw_version");
         return v;
     }
+    /// Reads the hardware information (brg40_get_hw_info, 5 s).
+    /// @returns the information.
+    /// @throws Error with a transport status.
     Brg40HwInfo hw_info() const {
         Brg40HwInfo info{};
         check(brg40_get_hw_info(handle_, &info), "brg40_get_hw_info");
         return info;
     }
+    /// Sets the power (brg40_power_control: 0 first, then value; 2 x 5 s).
+    /// @param value  power value.
+    /// @throws Error with a transport status.
     void power(uint8_t value) const { check(brg40_power_control(handle_, value), "brg40_power_control"); }
+    /// Sets the LED (brg40_led_control, 5 s).
+    /// @param value  LED value.
+    /// @throws Error with a transport status.
     void led(uint8_t value) const { check(brg40_led_control(handle_, value), "brg40_led_control"); }
-    /// brg40_mode_change_ex: every mode but mode AND 7 == 7. For the slave mode see receive().
+    /// Changes the operating mode (brg40_mode_change_ex, 5 s). For slave data see receive().
+    /// @param mode       the mode (low 8 bits sent); mode AND 7 must not be 7.
+    /// @param parameter  16-bit mode parameter.
+    /// @throws Error -104 or a transport status.
     void mode_change(int mode, uint16_t parameter = 0) const {
         check(brg40_mode_change_ex(handle_, mode, parameter), "brg40_mode_change_ex");
     }
+    /// Orders the converter into its firmware-update mode (brg40_change_firmup_mode, 10 s);
+    /// afterwards only destroy or close this object.
+    /// @throws Error with a transport status.
     void change_firmup_mode() const { check(brg40_change_firmup_mode(handle_), "brg40_change_firmup_mode"); }
 
-    /// The 4 output bytes.
+    /// Reads the outputs (brg40_gpo_read, 5 s).
+    /// @returns the 4 output bytes.
+    /// @throws Error with a transport status.
     std::vector<uint8_t> gpo_read() const {
         std::vector<uint8_t> bytes(4);
         check(brg40_gpo_read(handle_, bytes.data()), "brg40_gpo_read");
         return bytes;
     }
+    /// Writes the outputs (brg40_gpo_write, 5 s).
+    /// @param value  the output bits.
+    /// @throws Error with a transport status.
     void gpo_write(uint8_t value) const { check(brg40_gpo_write(handle_, value), "brg40_gpo_write"); }
 
+    /// Sets the I2C pull-ups (brg40_i2c_pullup, 5 s).
+    /// @param value  pull-up setting.
+    /// @throws Error with a transport status.
     void i2c_pullup(uint8_t value) const { check(brg40_i2c_pullup(handle_, value), "brg40_i2c_pullup"); }
+    /// Resets the I2C bus (brg40_i2c_bus_reset, 5 s).
+    /// @throws Error with a transport status.
     void i2c_bus_reset() const { check(brg40_i2c_bus_reset(handle_), "brg40_i2c_bus_reset"); }
-    /// Selector 0 = 1000 kHz, 1 = 400 kHz, 2 = 100 kHz.
+    /// Sets the I2C speed (brg40_i2c_set_freq, 5 s).
+    /// @param selector  0 = 1000 kHz, 1 = 400 kHz, 2 = 100 kHz.
+    /// @throws Error -400 for another selector, or a transport status.
     void i2c_set_freq(uint8_t selector) const { check(brg40_i2c_set_freq(handle_, selector), "brg40_i2c_set_freq"); }
-    /// I2C master read of `length` bytes (1 to 65535) from the target word and byte.
+    /// I2C master read (brg40_i2c_read_master, 5 s).
+    /// @param word    16-bit target word.
+    /// @param byte    8-bit target byte.
+    /// @param length  bytes to read, 0 to 65535.
+    /// @returns the length bytes read.
+    /// @throws Error with a transport status.
     std::vector<uint8_t> i2c_read(uint16_t word, uint8_t byte, uint16_t length) const {
         std::vector<uint8_t> bytes(transfer_size(length));
         check(brg40_i2c_read_master(handle_, word, byte, length, bytes.data()), "brg40_i2c_read_master");
         bytes.resize(length);
         return bytes;
     }
-    /// I2C master write of the bytes (at most 65535) to the target word and byte.
+    /// I2C master write (brg40_i2c_write_master, 5 s); a single byte is sent from a two-byte copy.
+    /// @param word   16-bit target word.
+    /// @param byte   8-bit target byte.
+    /// @param bytes  the bytes, at most 65535.
+    /// @throws Error with a transport status; std::length_error for more than 65535 bytes.
     void i2c_write(uint16_t word, uint8_t byte, ByteSpan bytes) const {
         const Padded out(bytes);
         check(brg40_i2c_write_master(handle_, word, byte, out.length, out.data), "brg40_i2c_write_master");
     }
-    /// The bytes the converter answers an outside I2C master with.
+    /// Sets the bytes the converter answers an outside I2C master with
+    /// (brg40_i2c_set_response_data, 5 s).
+    /// @param bytes  the bytes, at most 65535.
+    /// @throws Error with a transport status; std::length_error for more than 65535 bytes.
     void i2c_set_response(ByteSpan bytes) const {
         const Padded out(bytes);
         check(brg40_i2c_set_response_data(handle_, out.length, out.data), "brg40_i2c_set_response_data");
     }
 
-    /// Sets the SPI clock to the largest step not above `requested` (floor 3); returns the step.
+    /// Sets the SPI clock to the largest step not above requested, floor 3 (brg40_spi_set_freq, 5 s).
+    /// @param setting    SPI setting byte.
+    /// @param requested  requested frequency, in the unit of the converter's firmware.
+    /// @returns the step set.
+    /// @throws Error with a transport status.
     uint16_t spi_set_freq(uint8_t setting, uint16_t requested) const {
         unsigned short actual = 0xFFFF;
         check(brg40_spi_set_freq(handle_, setting, requested, &actual), "brg40_spi_set_freq");
         return actual;
     }
-    /// SPI master transfer: sends the bytes (at most 65535), returns as many bytes received.
+    /// SPI master transfer (brg40_spi_transmit_master, 2 x 5 s).
+    /// @param setting  SPI setting byte.
+    /// @param send     the bytes to send, at most 65535.
+    /// @returns as many bytes received.
+    /// @throws Error with a transport status; std::length_error for more than 65535 bytes.
     std::vector<uint8_t> spi_transfer(uint8_t setting, ByteSpan send) const {
         const Padded out(send);
         std::vector<uint8_t> in(transfer_size(out.length));
@@ -222,37 +301,59 @@ public:
         in.resize(out.length);
         return in;
     }
-    /// The bytes the converter answers an outside SPI master with.
+    /// Sets the bytes the converter answers an outside SPI master with
+    /// (brg40_spi_set_response_data, 5 s).
+    /// @param bytes  the bytes, at most 65535.
+    /// @throws Error with a transport status; std::length_error for more than 65535 bytes.
     void spi_set_response(ByteSpan bytes) const {
         const Padded out(bytes);
         check(brg40_spi_set_response_data(handle_, out.length, out.data), "brg40_spi_set_response_data");
     }
 
-    /// Reads `length` bytes of the EEPROM from its start.
+    /// Reads the EEPROM from its start (brg40_eeprom_read, 10 s).
+    /// @param length  bytes to read, 0 to 65535.
+    /// @returns the bytes read.
+    /// @throws Error with a transport status.
     std::vector<uint8_t> eeprom_read(uint16_t length) const {
         std::vector<uint8_t> bytes(transfer_size(length));
         check(brg40_eeprom_read(handle_, length, bytes.data()), "brg40_eeprom_read");
         bytes.resize(length);
         return bytes;
     }
-    /// Writes the bytes (at most 65535) to the EEPROM from its start.
+    /// Writes the EEPROM from its start (brg40_eeprom_write, 10 s).
+    /// @param bytes  the bytes, at most 65535.
+    /// @throws Error with a transport status; std::length_error for more than 65535 bytes.
     void eeprom_write(ByteSpan bytes) const {
         const Padded out(bytes);
         check(brg40_eeprom_write(handle_, out.length, out.data), "brg40_eeprom_write");
     }
 
-    /// The 2 bytes of a debug register.
+    /// Reads a debug register (brg40_debug_pic_read, 10 s).
+    /// @param address  8-bit register address.
+    /// @returns its 2 bytes.
+    /// @throws Error with a transport status.
     std::vector<uint8_t> debug_read(uint8_t address) const {
         std::vector<uint8_t> bytes(2);
         check(brg40_debug_pic_read(handle_, address, bytes.data()), "brg40_debug_pic_read");
         return bytes;
     }
+    /// Writes a debug register (brg40_debug_pic_write, 10 s).
+    /// @param address  8-bit register address.
+    /// @param value    the byte to write.
+    /// @throws Error with a transport status.
     void debug_write(uint8_t address, uint8_t value) const {
         check(brg40_debug_pic_write(handle_, address, value), "brg40_debug_pic_write");
     }
 
-    /// Enters the slave mode and hands every batch of slave data on `bus` to `on_batch` until the
-    /// returned guard ends; see SlaveReceiver.
+    /// Enters the slave mode and hands every batch of slave data to on_batch until the returned
+    /// receiver ends; see SlaveReceiver. Destroy the receiver before this converter.
+    /// @param bus        the bus to receive on.
+    /// @param mode       the mode to run in; the slave bit (2) is added while receiving.
+    /// @param parameter  16-bit mode parameter.
+    /// @param on_batch   called on the library's worker thread with each batch.
+    /// @returns the receiver, active.
+    /// @throws Error from the mode change; std::logic_error when a receiver of this bus is
+    ///         already active in this module; std::invalid_argument without a function.
     SlaveReceiver receive(Bus bus, int mode, uint16_t parameter, std::function<void(const SlaveBatch&)> on_batch) const;
 
 private:
@@ -288,9 +389,16 @@ private:
 /// the library's worker notices the mode within 500 ms and ends. Move-only.
 class SlaveReceiver {
 public:
+    /// Receives nothing.
     SlaveReceiver() noexcept = default;
+    /// Stops the reception (stop()).
     ~SlaveReceiver() { stop(); }
+    /// Takes over the reception of other, which then receives nothing.
+    /// @param other  the receiver given up.
     SlaveReceiver(SlaveReceiver&& other) noexcept : slot_(std::exchange(other.slot_, nullptr)), mode_(other.mode_) {}
+    /// Stops this reception and takes over the one of other.
+    /// @param other  the receiver given up.
+    /// @returns this receiver.
     SlaveReceiver& operator=(SlaveReceiver&& other) noexcept {
         if (this != &other) {
             stop();
@@ -302,7 +410,7 @@ public:
     SlaveReceiver(const SlaveReceiver&) = delete;
     SlaveReceiver& operator=(const SlaveReceiver&) = delete;
 
-    /// True while it receives.
+    /// @returns true while it receives.
     bool active() const noexcept { return slot_ != nullptr; }
 
     /// Ends the reception: no batch is handed on after stop() returns. The slave mode is left
