@@ -25,10 +25,32 @@
 #include <utility>
 #include <vector>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 #include "brg40firmup.h"
 #include "brg40firmup_status.h"
 
 namespace brg40 {
+
+/// @cond BRG40_DETAIL
+namespace detail {
+#ifdef _WIN32
+// A lock the system gives every Windows compiler (MinGW's win32 thread model has no std::mutex).
+class Lock {
+public:
+    void lock() noexcept { AcquireSRWLockExclusive(&lock_); }
+    void unlock() noexcept { ReleaseSRWLockExclusive(&lock_); }
+
+private:
+    SRWLOCK lock_ = SRWLOCK_INIT;
+};
+#else
+using Lock = std::mutex;
+#endif
+}  // namespace detail
+/// @endcond
 
 /// A failed call: the library's status, with its text and what to check in what().
 class Error : public std::runtime_error {
@@ -422,7 +444,7 @@ public:
         }
         Brg40Handle handle = nullptr;
         {
-            std::lock_guard<std::mutex> guard(slot_->mutex);  // waits for a batch being handed on
+            std::lock_guard<detail::Lock> guard(slot_->mutex);  // waits for a batch being handed on
             handle = slot_->handle;
             slot_->on_batch = nullptr;
             slot_->handle = nullptr;
@@ -436,7 +458,7 @@ private:
     static constexpr int kSlaveBit = 2;
 
     struct Slot {
-        std::mutex mutex;
+        detail::Lock mutex;
         std::function<void(const SlaveBatch&)> on_batch;
         Brg40Handle handle = nullptr;
     };
@@ -467,7 +489,7 @@ private:
         for (size_t i = 0; i < batch.status.size(); ++i) {
             batch.status[i] = area[BRG40_SLAVE_AREA_DATA + i];
         }
-        std::lock_guard<std::mutex> guard(s.mutex);
+        std::lock_guard<detail::Lock> guard(s.mutex);
         if (!s.on_batch) {
             return 0;  // stopped meanwhile
         }
@@ -496,7 +518,7 @@ inline SlaveReceiver Converter::receive(Bus bus,
     }
     SlaveReceiver::Slot& s = SlaveReceiver::slot(bus);
     {
-        std::lock_guard<std::mutex> guard(s.mutex);
+        std::lock_guard<detail::Lock> guard(s.mutex);
         if (s.on_batch) {
             throw std::logic_error("brg40: a receiver for this bus is already active in this module");
         }
@@ -506,7 +528,7 @@ inline SlaveReceiver Converter::receive(Bus bus,
     SlaveReceiver receiver(&s, mode);
     const int status = brg40_mode_change_ex(handle_, mode | SlaveReceiver::kSlaveBit, parameter);
     if (status != BRG40_OK) {
-        std::lock_guard<std::mutex> guard(s.mutex);
+        std::lock_guard<detail::Lock> guard(s.mutex);
         s.on_batch = nullptr;
         s.handle = nullptr;
         receiver.slot_ = nullptr;
