@@ -417,7 +417,8 @@ public:
     ~SlaveReceiver() { stop(); }
     /// Takes over the reception of other, which then receives nothing.
     /// @param other  the receiver given up.
-    SlaveReceiver(SlaveReceiver&& other) noexcept : slot_(std::exchange(other.slot_, nullptr)), mode_(other.mode_) {}
+    SlaveReceiver(SlaveReceiver&& other) noexcept
+        : slot_(std::exchange(other.slot_, nullptr)), mode_(other.mode_), parameter_(other.parameter_) {}
     /// Stops this reception and takes over the one of other.
     /// @param other  the receiver given up.
     /// @returns this receiver.
@@ -426,6 +427,7 @@ public:
             stop();
             slot_ = std::exchange(other.slot_, nullptr);
             mode_ = other.mode_;
+            parameter_ = other.parameter_;
         }
         return *this;
     }
@@ -436,7 +438,7 @@ public:
     bool active() const noexcept { return slot_ != nullptr; }
 
     /// Ends the reception: no batch is handed on after stop() returns. The slave mode is left
-    /// with the mode given at the start minus its slave bit (errors of that change are ignored:
+    /// with the mode and parameter given at the start minus the slave bit (errors of that change are ignored:
     /// the converter may be gone).
     void stop() noexcept {
         if (slot_ == nullptr) {
@@ -450,7 +452,7 @@ public:
             slot_->handle = nullptr;
         }
         slot_ = nullptr;
-        brg40_mode_change_ex(handle, mode_ & ~kSlaveBit, 0);
+        brg40_mode_change_ex(handle, mode_ & ~kSlaveBit, parameter_);
     }
 
 private:
@@ -503,10 +505,12 @@ private:
         return 0;
     }
 
-    SlaveReceiver(Slot* slot, int mode) noexcept : slot_(slot), mode_(mode) {}
+    SlaveReceiver(Slot* slot, int mode, uint16_t parameter) noexcept
+        : slot_(slot), mode_(mode), parameter_(parameter) {}
 
     Slot* slot_ = nullptr;
     int mode_ = 0;
+    uint16_t parameter_ = 0;
 };
 
 inline SlaveReceiver Converter::receive(Bus bus,
@@ -525,7 +529,7 @@ inline SlaveReceiver Converter::receive(Bus bus,
         s.on_batch = std::move(on_batch);
         s.handle = handle_;
     }
-    SlaveReceiver receiver(&s, mode);
+    SlaveReceiver receiver(&s, mode, parameter);
     const int status = brg40_mode_change_ex(handle_, mode | SlaveReceiver::kSlaveBit, parameter);
     if (status != BRG40_OK) {
         std::lock_guard<detail::Lock> guard(s.mutex);

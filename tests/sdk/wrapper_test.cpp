@@ -116,6 +116,7 @@ TEST_F(Wrapper, ReceiverHandsOnEveryBatchUntilItEnds) {
         }
     }
     EXPECT_EQ(with_device([](sim::Converter& d) { return d.mode_byte; }), 0x10);  // slave bit cleared
+    EXPECT_EQ(with_device([](sim::Converter& d) { return d.mode_parameter; }), 0x0102);
     EXPECT_EQ(brg40::slave_mode_flag.load(), 0);
     with_device([](sim::Converter& d) { d.i2c_slave_waiting = {6}; });
     support::join_threads();
