@@ -36,14 +36,14 @@
  *
  * @section brg40_timeouts Time-outs
  * Every device operation is one request to the converter's driver (two for brg40_power_control
- * and brg40_spi_transmit_master), and the call blocks until the request completes. The driver
- * ends each request after at most 5 seconds; 10 seconds for the EEPROM (brg40_eeprom_read,
- * brg40_eeprom_write), the debug registers (brg40_debug_pic_read, brg40_debug_pic_write) and the
- * switch to update mode (brg40_change_firmup_mode). A request that runs out of time fails with
- * the driver's error (a Windows error number or a converter error report). No call retries or
- * waits on its own. The device search of brg40_open and brg40_find_device sends one INQUIRY
- * (5 seconds at most) to each of LPT1 to LPT9 that opens. brg40_open_ex, brg40_close and
- * brg40_get_dll_version send no request.
+ * and brg40_spi_transmit_master), and the call blocks until the request completes. The library
+ * gives each request a time-out of 5 seconds, after which the driver ends it; 10 seconds for the
+ * EEPROM (brg40_eeprom_read, brg40_eeprom_write), the debug registers (brg40_debug_pic_read,
+ * brg40_debug_pic_write) and the switch to update mode (brg40_change_firmup_mode). A request
+ * that runs out of time fails with the driver's error (a Windows error number or a converter
+ * error report). No call retries or waits on its own. The device search of brg40_open and
+ * brg40_find_device sends one INQUIRY (5 seconds at most) to each of LPT1 to LPT9 that opens.
+ * brg40_open_ex, brg40_close and brg40_get_dll_version send no request.
  *
  * @section brg40_threads Threads
  * The library takes no locks; it starts no thread except the slave receive workers.
