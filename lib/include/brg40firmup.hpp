@@ -16,12 +16,14 @@
 #define BRG40FIRMUP_HPP
 
 #include <array>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <mutex>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -408,7 +410,11 @@ private:
 /// library's worker thread, one batch at a time, and must not throw, destroy its receiver or
 /// call brg40 functions that change the slave mode. Destroying the receiver (or stop()) leaves
 /// the slave mode on the converter, waits for a batch being handed on, and stops deliveries;
-/// the library's worker notices the mode within 500 ms and ends. Move-only.
+/// the library's worker notices the mode within 500 ms and ends. A new receiver on the same bus
+/// therefore starts no sooner than 600 ms after the last one ended (Converter::receive waits),
+/// so that the earlier worker cannot run on beside the new one. The slave mode is one for the
+/// whole converter: ending a receiver also ends the reception of a receiver on the other bus.
+/// Move-only.
 class SlaveReceiver {
 public:
     /// Receives nothing.
@@ -451,8 +457,10 @@ public:
             slot_->on_batch = nullptr;
             slot_->handle = nullptr;
         }
-        slot_ = nullptr;
         brg40_mode_change_ex(handle, mode_ & ~kSlaveBit, parameter_);
+        std::lock_guard<detail::Lock> guard(slot_->mutex);
+        slot_->stopped = std::chrono::steady_clock::now();
+        slot_ = nullptr;
     }
 
 private:
@@ -463,7 +471,11 @@ private:
         detail::Lock mutex;
         std::function<void(const SlaveBatch&)> on_batch;
         Brg40Handle handle = nullptr;
+        std::chrono::steady_clock::time_point stopped;  // when the last receiver of the bus ended
     };
+
+    // The library's worker looks at the slave mode every 500 ms.
+    static constexpr std::chrono::milliseconds kWorkerNoticesEnd{600};
 
     // One slot per bus for this module (a function-local static of an inline function).
     static Slot& slot(Bus bus) {
@@ -521,6 +533,15 @@ inline SlaveReceiver Converter::receive(Bus bus,
         throw std::invalid_argument("brg40: receive needs a function");
     }
     SlaveReceiver::Slot& s = SlaveReceiver::slot(bus);
+    std::chrono::steady_clock::time_point earliest;
+    {
+        std::lock_guard<detail::Lock> guard(s.mutex);
+        if (s.on_batch) {
+            throw std::logic_error("brg40: a receiver for this bus is already active in this module");
+        }
+        earliest = s.stopped + SlaveReceiver::kWorkerNoticesEnd;
+    }
+    std::this_thread::sleep_until(earliest);  // the worker of the last receiver has ended by then
     {
         std::lock_guard<detail::Lock> guard(s.mutex);
         if (s.on_batch) {

@@ -137,7 +137,19 @@ static inline const char* brg40_status_text(int status, char* buffer, size_t siz
     if (entry != NULL) {
         return entry->text;
     }
-    snprintf(buffer, size, brg40_status_is_system_error(status) ? "Windows error %d" : "unknown status %d", status);
+    {
+        /* Made in room that always fits, then cut to the caller's size (a compiler may warn about
+         * a cut that snprintf makes into a small buffer). */
+        char made[40];
+        size_t n = 0;
+        snprintf(made, sizeof made, brg40_status_is_system_error(status) ? "Windows error %d" : "unknown status %d",
+                 status);
+        while (n + 1 < size && made[n] != '\0') {
+            buffer[n] = made[n];
+            ++n;
+        }
+        buffer[n] = '\0';
+    }
     return buffer;
 }
 

@@ -124,10 +124,24 @@ TEST_F(Wrapper, ReceiverHandsOnEveryBatchUntilItEnds) {
     EXPECT_EQ(batches[0].data, (std::vector<uint8_t>{1, 2, 3}));
     EXPECT_EQ(batches[0].status, (std::array<uint8_t, 4>{0xA1, 0xA2, 0xA3, 0xA4}));
     EXPECT_EQ(batches[1].data, (std::vector<uint8_t>{4, 5}));
+}
 
-    // The slot is free again.
-    brg40::SlaveReceiver again = c.receive(brg40::Bus::I2c, 0, 0, [](const brg40::SlaveBatch&) {});
-    EXPECT_TRUE(again.active());
+TEST_F(Wrapper, NewReceiverStartsOnlyOnceTheEarlierWorkerHasSeenTheEnd) {
+    brg40::Converter c = brg40::Converter::open(1);
+    brg40::SlaveReceiver first = c.receive(brg40::Bus::Spi, 0, 0, [](const brg40::SlaveBatch&) {});
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));  // its worker polls
+    first.stop();
+    const auto ended = std::chrono::steady_clock::now();
+    std::atomic<int> batches{0};
+    brg40::SlaveReceiver second = c.receive(brg40::Bus::Spi, 0, 0, [&](const brg40::SlaveBatch&) { ++batches; });
+    // Sooner, the first worker would find the slave mode on again and poll beside the second.
+    EXPECT_GE(std::chrono::steady_clock::now() - ended, std::chrono::milliseconds(550));
+    EXPECT_TRUE(second.active());
+    with_device([](sim::Converter& d) { d.spi_slave_waiting = {7}; });
+    for (int i = 0; i < 100 && batches == 0; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    EXPECT_EQ(batches, 1);
 }
 
 }  // namespace
