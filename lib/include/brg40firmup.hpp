@@ -444,8 +444,8 @@ public:
     bool active() const noexcept { return slot_ != nullptr; }
 
     /// Ends the reception: no batch is handed on after stop() returns. The slave mode is left
-    /// with the mode and parameter given at the start minus the slave bit (errors of that change are ignored:
-    /// the converter may be gone).
+    /// with the mode and parameter given at the start minus the slave bit (errors of that change
+    /// are ignored: the converter may be gone).
     void stop() noexcept {
         if (slot_ == nullptr) {
             return;
