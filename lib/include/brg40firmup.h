@@ -74,25 +74,25 @@ extern "C" {
 
 /** Device handle: the opened converter, pointer-sized and opaque; NULL means no device.
  *  It belongs to the caller, who ends it with brg40_close. */
-typedef void *Brg40Handle;
+typedef void* Brg40Handle;
 
 /** Status codes of the library and of the converter's error reports. Positive values other
  *  than BRG40_DEVICE_DETAIL are Windows error numbers (GetLastError) of a request that failed
  *  without an error report, passed on unchanged (see @ref brg40_status). */
 enum {
-    BRG40_OK = 0,                  /**< success */
-    BRG40_NO_DEVICE = -21,         /**< no converter answered the search, or the open failed */
-    BRG40_ALREADY_OPEN = -22,      /**< brg40_open: a device opened by brg40_open is still held */
-    BRG40_BAD_MODE = -104,         /**< mode change: the low three mode bits are all set */
+    BRG40_OK = 0,                    /**< success */
+    BRG40_NO_DEVICE = -21,           /**< no converter answered the search, or the open failed */
+    BRG40_ALREADY_OPEN = -22,        /**< brg40_open: a device opened by brg40_open is still held */
+    BRG40_BAD_MODE = -104,           /**< mode change: the low three mode bits are all set */
     BRG40_SLAVE_MODE_EX_ONLY = -204, /**< brg40_mode_change: the low three mode bits are exactly 2 */
-    BRG40_DEVICE_ERROR = -400,     /**< converter error other than the six details; or no usable library version */
-    BRG40_DEVICE_ERROR_1 = -11,    /**< converter error, sense key 3, code 0x80, qualifier 1 */
-    BRG40_DEVICE_ERROR_2 = -6,     /**< converter error, qualifier 2 */
-    BRG40_DEVICE_ERROR_3 = -108,   /**< converter error, qualifier 3 */
-    BRG40_DEVICE_ERROR_4 = -109,   /**< converter error, qualifier 4 */
-    BRG40_DEVICE_ERROR_5 = -110,   /**< converter error, qualifier 5 */
-    BRG40_DEVICE_ERROR_6 = -207,   /**< converter error, qualifier 6 */
-    BRG40_DEVICE_DETAIL = 3        /**< converter error, sense key 3, code 0x80, qualifier outside 1 to 6 */
+    BRG40_DEVICE_ERROR = -400,       /**< converter error other than the six details; or no usable library version */
+    BRG40_DEVICE_ERROR_1 = -11,      /**< converter error, sense key 3, code 0x80, qualifier 1 */
+    BRG40_DEVICE_ERROR_2 = -6,       /**< converter error, qualifier 2 */
+    BRG40_DEVICE_ERROR_3 = -108,     /**< converter error, qualifier 3 */
+    BRG40_DEVICE_ERROR_4 = -109,     /**< converter error, qualifier 4 */
+    BRG40_DEVICE_ERROR_5 = -110,     /**< converter error, qualifier 5 */
+    BRG40_DEVICE_ERROR_6 = -207,     /**< converter error, qualifier 6 */
+    BRG40_DEVICE_DETAIL = 3          /**< converter error, sense key 3, code 0x80, qualifier outside 1 to 6 */
 };
 
 /** Window message posted by the slave receive operations with delivery choice nonzero:
@@ -104,10 +104,10 @@ enum {
 
 /** Hardware information, filled by brg40_get_hw_info. Bits keep their positions. */
 typedef struct Brg40HwInfo {
-    unsigned char flag2;    /**< offset 0: reply byte 0 AND 0x02 (0 or 2) */
-    unsigned char flag1;    /**< offset 1: reply byte 0 AND 0x01 (0 or 1) */
-    unsigned short word;    /**< offset 2: reply bytes 1 (high) and 2 (low), host order */
-    unsigned char bits6;    /**< offset 4: reply byte 6 AND 0x06 (0, 2, 4 or 6) */
+    unsigned char flag2; /**< offset 0: reply byte 0 AND 0x02 (0 or 2) */
+    unsigned char flag1; /**< offset 1: reply byte 0 AND 0x01 (0 or 1) */
+    unsigned short word; /**< offset 2: reply bytes 1 (high) and 2 (low), host order */
+    unsigned char bits6; /**< offset 4: reply byte 6 AND 0x06 (0, 2, 4 or 6) */
 } Brg40HwInfo;
 
 /** @cond BRG40_LAYOUT_CHECKS */
@@ -133,7 +133,7 @@ _Static_assert(sizeof(Brg40HwInfo) == 6, "Brg40HwInfo layout");
  *                4 status bytes from the converter. Shared by both buses and overwritten by the
  *                next delivery: copy what you need before starting another receive.
  *  @returns anything; the library ignores it. */
-typedef int (*Brg40SlaveCallback)(unsigned int count, unsigned char *area);
+typedef int (*Brg40SlaveCallback)(unsigned int count, unsigned char* area);
 
 /* The 29 exports, in ordinal order. */
 
@@ -144,7 +144,7 @@ typedef int (*Brg40SlaveCallback)(unsigned int count, unsigned char *area);
  *                      (the Windows error is not passed on); BRG40_ALREADY_OPEN (-22) when a
  *                      handle from brg40_open is still held (nothing is searched). May be NULL.
  *  @returns the handle, or NULL on failure. */
-Brg40Handle brg40_open(int *status);
+Brg40Handle brg40_open(int* status);
 
 /** (2) Opens device number n (LPTn) without search or identity check; several may be open at
  *  once. Sends no request.
@@ -153,7 +153,7 @@ Brg40Handle brg40_open(int *status);
  *                      opened) or the open failed (the device is absent or held open elsewhere).
  *                      May be NULL.
  *  @returns the handle, or NULL on failure. */
-Brg40Handle brg40_open_ex(int number, int *status);
+Brg40Handle brg40_open_ex(int number, int* status);
 
 /** (3) Lists the converters attached (the device search of brg40_open; it opens and closes each
  *  number in turn, so a converter held open elsewhere is not listed).
@@ -162,7 +162,7 @@ Brg40Handle brg40_open_ex(int number, int *status);
  *  @param[out] numbers  room for 9 ints: the device numbers found, ascending. May be NULL.
  *  @retval 0                success.
  *  @retval BRG40_NO_DEVICE  (-21) no converter answered; neither output is written. */
-int brg40_find_device(int *count, int *numbers);
+int brg40_find_device(int* count, int* numbers);
 
 /** (4) Closes the handle and allows brg40_open again (whatever handle is given). Sends no
  *  request; a slave receive worker still using the handle fails at its next request and ends.
@@ -181,7 +181,7 @@ int brg40_power_control(Brg40Handle handle, unsigned char value);
  *  @param[out] major  major version; set to 0xFF first, so it stays 0xFF on failure. May be NULL.
  *  @param[out] minor  minor version, shown as "%X.%02X" with major; 0xFF on failure. May be NULL.
  *  @returns a transport status. */
-int brg40_get_fw_version(Brg40Handle handle, unsigned char *major, unsigned char *minor);
+int brg40_get_fw_version(Brg40Handle handle, unsigned char* major, unsigned char* minor);
 
 /** (7) Reads this library's version from the version resource of its own module file (the
  *  ProductVersion text "major, minor, ...", both read as hexadecimal). Needs no converter and
@@ -192,13 +192,13 @@ int brg40_get_fw_version(Brg40Handle handle, unsigned char *major, unsigned char
  *  @retval 0                   success.
  *  @retval BRG40_DEVICE_ERROR  (-400) no usable version information (no resource or value, or a
  *                              text without comma or digits). */
-int brg40_get_dll_version(Brg40Handle handle, unsigned char *major, unsigned char *minor);
+int brg40_get_dll_version(Brg40Handle handle, unsigned char* major, unsigned char* minor);
 
 /** (8) Reads the hardware information. Time: 5 s.
  *  @param handle     an open converter.
  *  @param[out] info  written only on success. May be NULL.
  *  @returns a transport status. */
-int brg40_get_hw_info(Brg40Handle handle, Brg40HwInfo *info);
+int brg40_get_hw_info(Brg40Handle handle, Brg40HwInfo* info);
 
 /** (9) Sets the LED. Time: 5 s.
  *  @param handle  an open converter.
@@ -230,7 +230,7 @@ int brg40_mode_change_ex(Brg40Handle handle, int mode, unsigned short parameter)
  *  @param handle       an open converter.
  *  @param[out] buffer  4 bytes.
  *  @returns a transport status. */
-int brg40_gpo_read(Brg40Handle handle, unsigned char *buffer);
+int brg40_gpo_read(Brg40Handle handle, unsigned char* buffer);
 
 /** (13) Writes the outputs. Time: 5 s.
  *  @param handle  an open converter.
@@ -264,8 +264,11 @@ int brg40_i2c_set_freq(Brg40Handle handle, unsigned char selector);
  *  @param length       bytes to read, 0 to 65535.
  *  @param[out] buffer  length bytes (2 when length is 1).
  *  @returns a transport status; on failure buffer holds whatever the driver left. */
-int brg40_i2c_read_master(Brg40Handle handle, unsigned short word, unsigned char byte, unsigned short length,
-                          unsigned char *buffer);
+int brg40_i2c_read_master(Brg40Handle handle,
+                          unsigned short word,
+                          unsigned char byte,
+                          unsigned short length,
+                          unsigned char* buffer);
 
 /** (18) I2C master write. Time: 5 s.
  *  @param handle  an open converter.
@@ -274,8 +277,11 @@ int brg40_i2c_read_master(Brg40Handle handle, unsigned short word, unsigned char
  *  @param length  bytes to write, 0 to 65535.
  *  @param buffer  length bytes (2 readable bytes when length is 1).
  *  @returns a transport status. */
-int brg40_i2c_write_master(Brg40Handle handle, unsigned short word, unsigned char byte, unsigned short length,
-                           const unsigned char *buffer);
+int brg40_i2c_write_master(Brg40Handle handle,
+                           unsigned short word,
+                           unsigned char byte,
+                           unsigned short length,
+                           const unsigned char* buffer);
 
 /** (19) Starts a worker thread that waits for I2C slave data (from an outside master) and
  *  delivers one batch, then ends. Needs the slave mode (mode bit 2, brg40_mode_change_ex) set
@@ -291,14 +297,14 @@ int brg40_i2c_write_master(Brg40Handle handle, unsigned short word, unsigned cha
  *  @param callback  called on the worker thread (delivery 0); NULL: the batch is read and dropped.
  *  @param window    an HWND receiving the message (delivery nonzero); handled on its own thread.
  *  @returns 0 at once (also when no thread could be started). */
-int brg40_i2c_read_slave(Brg40Handle handle, int delivery, Brg40SlaveCallback callback, void *window);
+int brg40_i2c_read_slave(Brg40Handle handle, int delivery, Brg40SlaveCallback callback, void* window);
 
 /** (20) Sets the bytes the converter answers an outside I2C master with. Time: 5 s.
  *  @param handle  an open converter.
  *  @param length  bytes, 0 to 65535.
  *  @param buffer  length bytes (2 readable bytes when length is 1).
  *  @returns a transport status. */
-int brg40_i2c_set_response_data(Brg40Handle handle, unsigned short length, const unsigned char *buffer);
+int brg40_i2c_set_response_data(Brg40Handle handle, unsigned short length, const unsigned char* buffer);
 
 /** (21) Sets the SPI clock to the largest supported step not above requested: 12000, 3000, 750,
  *  500, 250, 100, 50, 30, 10, or 3 as the floor, in the unit of the converter's firmware.
@@ -308,8 +314,7 @@ int brg40_i2c_set_response_data(Brg40Handle handle, unsigned short length, const
  *  @param requested    requested frequency, 0 to 65535.
  *  @param[out] actual  the step set, or 0xFFFF on failure. May be NULL.
  *  @returns a transport status. */
-int brg40_spi_set_freq(Brg40Handle handle, unsigned char setting, unsigned short requested,
-                       unsigned short *actual);
+int brg40_spi_set_freq(Brg40Handle handle, unsigned char setting, unsigned short requested, unsigned short* actual);
 
 /** (22) SPI master transfer: sends length bytes, then (only if that worked) receives length
  *  bytes. Time: 2 x 5 s.
@@ -319,8 +324,11 @@ int brg40_spi_set_freq(Brg40Handle handle, unsigned char setting, unsigned short
  *  @param send          length bytes (2 readable bytes when length is 1).
  *  @param[out] receive  length bytes (2 when length is 1); untouched when the send failed.
  *  @returns the first failing transport status, else 0. */
-int brg40_spi_transmit_master(Brg40Handle handle, unsigned char setting, unsigned short length,
-                              const unsigned char *send, unsigned char *receive);
+int brg40_spi_transmit_master(Brg40Handle handle,
+                              unsigned char setting,
+                              unsigned short length,
+                              const unsigned char* send,
+                              unsigned char* receive);
 
 /** (23) As brg40_i2c_read_slave, for the SPI bus.
  *  @param handle    an open converter in slave mode.
@@ -328,28 +336,28 @@ int brg40_spi_transmit_master(Brg40Handle handle, unsigned char setting, unsigne
  *  @param callback  called on the worker thread (delivery 0), or NULL.
  *  @param window    an HWND receiving the message (delivery nonzero).
  *  @returns 0 at once. */
-int brg40_spi_transmit_slave(Brg40Handle handle, int delivery, Brg40SlaveCallback callback, void *window);
+int brg40_spi_transmit_slave(Brg40Handle handle, int delivery, Brg40SlaveCallback callback, void* window);
 
 /** (24) Sets the bytes the converter answers an outside SPI master with. Time: 5 s.
  *  @param handle  an open converter.
  *  @param length  bytes, 0 to 65535.
  *  @param buffer  length bytes (2 readable bytes when length is 1).
  *  @returns a transport status. */
-int brg40_spi_set_response_data(Brg40Handle handle, unsigned short length, const unsigned char *buffer);
+int brg40_spi_set_response_data(Brg40Handle handle, unsigned short length, const unsigned char* buffer);
 
 /** (25) Reads the converter's EEPROM from its start (there is no address). Time: 10 s.
  *  @param handle       an open converter.
  *  @param length       bytes, 0 to 65535 (at most what the converter's EEPROM holds).
  *  @param[out] buffer  length bytes (2 when length is 1).
  *  @returns a transport status. */
-int brg40_eeprom_read(Brg40Handle handle, unsigned short length, unsigned char *buffer);
+int brg40_eeprom_read(Brg40Handle handle, unsigned short length, unsigned char* buffer);
 
 /** (26) Writes the converter's EEPROM from its start. Time: 10 s.
  *  @param handle  an open converter.
  *  @param length  bytes, 0 to 65535.
  *  @param buffer  length bytes (2 readable bytes when length is 1).
  *  @returns a transport status. */
-int brg40_eeprom_write(Brg40Handle handle, unsigned short length, const unsigned char *buffer);
+int brg40_eeprom_write(Brg40Handle handle, unsigned short length, const unsigned char* buffer);
 
 /** (27) Orders the converter into its firmware-update mode: it leaves the bus and comes back as
  *  another USB device that this library does not serve; afterwards only close the handle.
@@ -363,7 +371,7 @@ int brg40_change_firmup_mode(Brg40Handle handle);
  *  @param address      8-bit register address.
  *  @param[out] buffer  2 bytes.
  *  @returns a transport status. */
-int brg40_debug_pic_read(Brg40Handle handle, unsigned char address, unsigned char *buffer);
+int brg40_debug_pic_read(Brg40Handle handle, unsigned char address, unsigned char* buffer);
 
 /** (29) Writes a debug register. Time: 10 s.
  *  @param handle   an open converter.
