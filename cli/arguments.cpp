@@ -15,11 +15,13 @@ struct Option {
 };
 
 const Option kOptions[] = {
-    {"--json", nullptr, Kind::Flag},    {"--trace", nullptr, Kind::Flag},  {"--yes", "-y", Kind::Flag},
-    {"--allow-model-change", nullptr, Kind::Flag}, {"--help", "-h", Kind::Flag},
-    {"--device", "-d", Kind::Value},    {"--wait", nullptr, Kind::Value},  {"--output", "-o", Kind::Value},
-    {"--input", "-i", Kind::Value},     {"--reg", nullptr, Kind::Value},   {"--setting", nullptr, Kind::Value},
-    {"--mode", nullptr, Kind::Value},   {"--param", nullptr, Kind::Value},
+    {"--json", nullptr, Kind::Flag},     {"--trace", nullptr, Kind::Flag},
+    {"--yes", "-y", Kind::Flag},         {"--allow-model-change", nullptr, Kind::Flag},
+    {"--help", "-h", Kind::Flag},        {"--device", "-d", Kind::Value},
+    {"--wait", nullptr, Kind::Value},    {"--output", "-o", Kind::Value},
+    {"--input", "-i", Kind::Value},      {"--reg", nullptr, Kind::Value},
+    {"--setting", nullptr, Kind::Value}, {"--mode", nullptr, Kind::Value},
+    {"--param", nullptr, Kind::Value},
 };
 
 const Option* FindOption(const std::string& word) {

@@ -14,8 +14,8 @@ struct Arguments {
     bool yes = false;
     bool allowModelChange = false;
     bool help = false;
-    double waitSeconds = 10.0;          // --wait: how long to wait for the update-mode device
-    std::string outFile, inFile;        // -o, -i
+    double waitSeconds = 10.0;              // --wait: how long to wait for the update-mode device
+    std::string outFile, inFile;            // -o, -i
     std::string reg, setting, mode, param;  // --reg, --setting, --mode, --param (numbers, checked by the command)
 };
 

@@ -52,12 +52,11 @@ int RunListCommand(CommandContext& context) {
         Called(context, "brg40_get_hw_info(" + std::to_string(numbers[i]) + ")", hw);
         context.out.Print("converter " + std::to_string(numbers[i]) + "  firmware " + Version(major, minor) +
                           "  hardware " + (hw == BRG40_OK ? HwText(info) : "unknown"));
-        converters += std::string(i ? "," : "") +
-                      JsonObject()
-                          .Add("number", numbers[i])
-                          .Add("firmware", Version(major, minor))
-                          .AddRaw("hardware", hw == BRG40_OK ? HwJson(info) : "null")
-                          .Text();
+        converters += std::string(i ? "," : "") + JsonObject()
+                                                      .Add("number", numbers[i])
+                                                      .Add("firmware", Version(major, minor))
+                                                      .AddRaw("hardware", hw == BRG40_OK ? HwJson(info) : "null")
+                                                      .Text();
     }
     std::string updates = "[";
     for (const std::string& path : ListUpdateDevices()) {
@@ -65,9 +64,10 @@ int RunListCommand(CommandContext& context) {
         updates += (updates.size() > 1 ? "," : "") + JsonString(path);
     }
     const bool none = converters.size() == 1 && updates.size() == 1;
-    return context.out.Finish(none ? kExitNoConverter : kExitOk,
-                              JsonObject().AddRaw("converters", converters + "]").AddRaw("update_devices", updates + "]"),
-                              none ? "no converter found" : "");
+    return context.out.Finish(
+        none ? kExitNoConverter : kExitOk,
+        JsonObject().AddRaw("converters", converters + "]").AddRaw("update_devices", updates + "]"),
+        none ? "no converter found" : "");
 }
 
 int RunInfoCommand(CommandContext& context) {

@@ -41,7 +41,8 @@ int RunEepromCommand(CommandContext& context) {
             if (!WriteFileBytes(context.args.outFile, buffer.data(), length)) {
                 return context.out.Finish(kExitFailed, JsonObject(), "cannot write " + context.args.outFile);
             }
-            return context.out.Finish(kExitOk, JsonObject().Add("length", static_cast<int>(length)).Add("file", context.args.outFile));
+            return context.out.Finish(
+                kExitOk, JsonObject().Add("length", static_cast<int>(length)).Add("file", context.args.outFile));
         }
         context.out.Print(HexLine(buffer.data(), length));
         return context.out.Finish(kExitOk, JsonObject().Add("data", HexLine(buffer.data(), length)));
@@ -49,8 +50,7 @@ int RunEepromCommand(CommandContext& context) {
     if (context.trace) {
         context.trace->Line('>', "brg40_eeprom_write", bytes.data(), bytes.size());
     }
-    const int status =
-        brg40_eeprom_write(converter.handle, static_cast<unsigned short>(bytes.size()), bytes.data());
+    const int status = brg40_eeprom_write(converter.handle, static_cast<unsigned short>(bytes.size()), bytes.data());
     if (Called(context, "brg40_eeprom_write", status) != kExitOk) {
         return CallFailed(context, "brg40_eeprom_write", status);
     }

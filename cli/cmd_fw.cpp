@@ -41,8 +41,8 @@ class TrialFace : public DialogFace {
 public:
     // face: where the question goes; null answers it Yes without a word (fw check only tells).
     TrialFace(ConsoleFace* face, bool allowModelChange) : m_face(face), m_allowModelChange(allowModelChange) {}
-    int ShowMessage(unsigned textId, unsigned captionId, BoxKind kind, bool hasVersion, unsigned major,
-                    unsigned minor) override {
+    int ShowMessage(unsigned textId, unsigned captionId, BoxKind kind, bool hasVersion, unsigned major, unsigned minor)
+        override {
         if (kind == kBoxQuestion) {
             return m_face ? m_face->ShowMessage(textId, captionId, kind, hasVersion, major, minor) : kAnswerYes;
         }
@@ -124,16 +124,22 @@ struct FwSession {
 
     explicit FwSession(CommandContext& c, const FaceSettings& settings)
         : context(c),
-          face(settings, c.out, stdin, [] { return Interrupted(); }, Now),
+          face(
+              settings,
+              c.out,
+              stdin,
+              [] { return Interrupted(); },
+              Now),
           link(MakeUpdateLink()),
-          pipe(*link, [] { return Interrupted(); }, c.trace),
+          pipe(
+              *link,
+              [] { return Interrupted(); },
+              c.trace),
           store(MakePreservedStore()),
           state(store.get()),
           start(Now()) {}
 
-    JsonObject Fields() const {
-        return JsonObject().Add("seconds", Now() - start).Add("exchanges", pipe.Writes());
-    }
+    JsonObject Fields() const { return JsonObject().Add("seconds", Now() - start).Add("exchanges", pipe.Writes()); }
 };
 
 FaceSettings SettingsOf(const Arguments& args) {
@@ -203,7 +209,8 @@ int RunAndClose(FwSession& s, const std::string& path, uint16_t before) {
         return context.out.Finish(kExitInterrupted, fields.AddNull("version_after"), kInterruptedDuringRun);
     }
     if (outcome == RunOutcome::Declined) {
-        return context.out.Finish(kExitRefused, fields.AddNull("version_after"), "the version question was answered No");
+        return context.out.Finish(kExitRefused, fields.AddNull("version_after"),
+                                  "the version question was answered No");
     }
     if (outcome == RunOutcome::Stopped) {
         const unsigned message = s.face.LastMessage();
@@ -219,7 +226,7 @@ int RunAndClose(FwSession& s, const std::string& path, uint16_t before) {
                  .Add("version_before", VersionText(before));
     if (s.pipe.Stopped()) {
         return context.out.Finish(kExitInterrupted, fields.AddNull("version_after"),
-                                  closed ? kInterruptedBeforeClose : kInterruptedDuringRun);
+                                  s.pipe.CloseByteRefused() ? kInterruptedBeforeClose : kInterruptedDuringRun);
     }
     if (!closed) {
         return context.out.Finish(kExitMismatch, fields.AddNull("version_after"),
@@ -264,7 +271,8 @@ int Update(CommandContext& context, const std::string& path) {
     context.out.Note("waiting for the update-mode device ...");
     if (!WaitForUpdateDevice(context.args.waitSeconds, [] { return Interrupted(); })) {  // step 4
         if (Interrupted()) {
-            return context.out.Finish(kExitInterrupted, s.Fields(), "interrupted while waiting for the update-mode device");
+            return context.out.Finish(kExitInterrupted, s.Fields(),
+                                      "interrupted while waiting for the update-mode device");
         }
         return context.out.Finish(kExitFailed, s.Fields(), "no update-mode device appeared within the wait");
     }
@@ -282,7 +290,9 @@ int CheckSession(CommandContext& context, bool close) {
     }
     const bool matched = CloseUpdateSession(s.face, s.pipe, s.state);
     s.face.EndBar();
-    JsonObject fields = s.Fields().AddBool("matched", matched && !s.pipe.Stopped()).AddBool("closed", close && matched && !s.pipe.Stopped());
+    JsonObject fields = s.Fields()
+                            .AddBool("matched", matched && !s.pipe.Stopped())
+                            .AddBool("closed", close && matched && !s.pipe.Stopped());
     if (s.pipe.Stopped()) {
         return context.out.Finish(kExitInterrupted, fields, "interrupted; the converter stays in update mode");
     }

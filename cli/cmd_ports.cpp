@@ -11,8 +11,8 @@ int RunPortCommand(CommandContext& context) {
     const bool gpoRead = group == "gpo" && w.size() == 2 && w[1] == "read";
     const size_t valueAt = group == "gpo" ? 2 : 1;
     unsigned long value = 0;
-    if (!gpoRead && (w.size() != valueAt + 1 || (group == "gpo" && w[1] != "write") ||
-                     !ParseNumber(w[valueAt], 0xFF, value))) {
+    if (!gpoRead &&
+        (w.size() != valueAt + 1 || (group == "gpo" && w[1] != "write") || !ParseNumber(w[valueAt], 0xFF, value))) {
         return UsageError(context, group == "gpo" ? "gpo read | gpo write VALUE" : group + " VALUE");
     }
     Converter converter;
@@ -30,7 +30,9 @@ int RunPortCommand(CommandContext& context) {
         return context.out.Finish(kExitOk, JsonObject().Add("data", HexLine(buffer, sizeof buffer)));
     }
     const unsigned char byte = static_cast<unsigned char>(value);
-    const std::string call = group == "gpo" ? "brg40_gpo_write" : group == "led" ? "brg40_led_control" : "brg40_power_control";
+    const std::string call = group == "gpo"   ? "brg40_gpo_write"
+                             : group == "led" ? "brg40_led_control"
+                                              : "brg40_power_control";
     const int status = group == "gpo"   ? brg40_gpo_write(converter.handle, byte)
                        : group == "led" ? brg40_led_control(converter.handle, byte)
                                         : brg40_power_control(converter.handle, byte);

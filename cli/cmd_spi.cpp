@@ -46,9 +46,9 @@ int RunSpiCommand(CommandContext& context) {
     if (context.trace) {
         context.trace->Line('>', "brg40_spi_transmit_master", bytes.data(), bytes.size());
     }
-    const int status = brg40_spi_transmit_master(converter.handle, static_cast<unsigned char>(setting),
-                                                 static_cast<unsigned short>(bytes.size()), bytes.data(),
-                                                 received.data());
+    const int status =
+        brg40_spi_transmit_master(converter.handle, static_cast<unsigned char>(setting),
+                                  static_cast<unsigned short>(bytes.size()), bytes.data(), received.data());
     if (Called(context, "brg40_spi_transmit_master", status, received.data(), received.size()) != kExitOk) {
         return CallFailed(context, "brg40_spi_transmit_master", status);
     }

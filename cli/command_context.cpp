@@ -18,9 +18,9 @@ bool OpenConverter(CommandContext& context, Converter& converter, int& code) {
         }
     }
     if (number == 0) {
-        code = context.out.Finish(kExitNoConverter, JsonObject(),
-                                  context.args.device ? "no converter at " + std::to_string(context.args.device)
-                                                      : "no converter found");
+        code = context.out.Finish(
+            kExitNoConverter, JsonObject(),
+            context.args.device ? "no converter at " + std::to_string(context.args.device) : "no converter found");
         return false;
     }
     int status = 0;

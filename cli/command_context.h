@@ -33,7 +33,10 @@ struct Converter {
 bool OpenConverter(CommandContext& context, Converter& converter, int& code);
 
 // Traces a library call and its status (and bytes), and tells the exit code of the status.
-int Called(CommandContext& context, const std::string& call, int status, const unsigned char* data = nullptr,
+int Called(CommandContext& context,
+           const std::string& call,
+           int status,
+           const unsigned char* data = nullptr,
            size_t size = 0);
 
 // The result of a failed library call: exit code 1 (3 for "no device") with the call and status named.

@@ -59,8 +59,11 @@ std::string BarLine(const std::string& phase, int percent, double elapsedSeconds
     return text;
 }
 
-ConsoleFace::ConsoleFace(const FaceSettings& settings, ConsoleOutput& output, std::FILE* in,
-                         std::function<bool()> stopped, std::function<double()> now)
+ConsoleFace::ConsoleFace(const FaceSettings& settings,
+                         ConsoleOutput& output,
+                         std::FILE* in,
+                         std::function<bool()> stopped,
+                         std::function<double()> now)
     : m_settings(settings), m_output(output), m_in(in), m_stopped(std::move(stopped)), m_now(std::move(now)) {}
 
 void ConsoleFace::EndBar() {

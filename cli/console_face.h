@@ -22,11 +22,14 @@ class ConsoleFace : public DialogFace {
 public:
     // stopped: true once the update was interrupted; the failure message that follows is then
     // kept (LastMessage) but not shown. now: seconds on a steady clock. in: where answers are read.
-    ConsoleFace(const FaceSettings& settings, ConsoleOutput& output, std::FILE* in, std::function<bool()> stopped,
+    ConsoleFace(const FaceSettings& settings,
+                ConsoleOutput& output,
+                std::FILE* in,
+                std::function<bool()> stopped,
                 std::function<double()> now);
 
-    int ShowMessage(unsigned textId, unsigned captionId, BoxKind kind, bool hasVersion, unsigned major,
-                    unsigned minor) override;
+    int ShowMessage(unsigned textId, unsigned captionId, BoxKind kind, bool hasVersion, unsigned major, unsigned minor)
+        override;
     void SetBarColors(BarColor, BarColor, BarColor) override {}
     void SetBarPos(int position) override;
     int GetBarPos() override { return m_position; }

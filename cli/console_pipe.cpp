@@ -11,6 +11,7 @@ int ConsolePipe::Write(const uint8_t* data, uint32_t size) {
         m_stopped = true;
     }
     if (m_stopped) {
+        m_closeRefused = size == 1 && data[0] == CMD_CLOSE_SESSION;
         if (m_trace) {
             m_trace->Line('=', "interrupted: not sent", data, size);
         }
@@ -43,7 +44,7 @@ int ConsolePipe::Read(uint8_t* data, uint32_t size) {
         if (result == -1) {
             m_trace->Line('=', "reply pipe did not open");
         } else {
-            m_trace->Line('<', "loader", data, size);
+            m_trace->Line('<', "loader", data, static_cast<size_t>(result) < size ? result : size);  // what came
         }
     }
     return result;

@@ -24,6 +24,8 @@ public:
     bool CloseByteHeld() const { return m_closeHeld; }
 
     bool Stopped() const { return m_stopped; }
+    // The packet the interruption kept back was the close byte: the flash had checked out.
+    bool CloseByteRefused() const { return m_closeRefused; }
     long Writes() const { return m_writes; }  // packets sent
 
 private:
@@ -31,6 +33,7 @@ private:
     std::function<bool()> m_interrupted;
     Trace* m_trace;
     bool m_stopped = false;
+    bool m_closeRefused = false;
     bool m_holdClose = false;
     bool m_closeHeld = false;
     long m_writes = 0;

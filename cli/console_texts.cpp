@@ -62,8 +62,7 @@ std::string VersionText(unsigned version) {
     return text;
 }
 
-const char kLeftInUpdateMode[] =
-    "The converter stays in update mode; run `brg40 fw update FILE` again to write it.";
+const char kLeftInUpdateMode[] = "The converter stays in update mode; run `brg40 fw update FILE` again to write it.";
 const char kInterruptedDuringRun[] =
     "Interrupted after the last complete exchange. The converter stays in update mode; "
     "run `brg40 fw update FILE` again to finish.";

@@ -4,13 +4,13 @@
 #define BRG40_CLI_EXIT_CODES_H
 
 enum ExitCode : int {
-    kExitOk = 0,            // success
-    kExitFailed = 1,        // a device command or a transfer failed
-    kExitUsage = 2,         // usage error
-    kExitNoConverter = 3,   // no converter found
-    kExitRefused = 4,       // image refused (file, size, checksum, model) or version question answered No
-    kExitMismatch = 5,      // read-back mismatch: the converter stays in update mode
-    kExitInterrupted = 130, // interrupted (Ctrl+C)
+    kExitOk = 0,             // success
+    kExitFailed = 1,         // a device command or a transfer failed
+    kExitUsage = 2,          // usage error
+    kExitNoConverter = 3,    // no converter found
+    kExitRefused = 4,        // image refused (file, size, checksum, model) or version question answered No
+    kExitMismatch = 5,       // read-back mismatch: the converter stays in update mode
+    kExitInterrupted = 130,  // interrupted (Ctrl+C)
 };
 
 // A library status: 0 succeeds, "no device" (-21) means no converter, anything else failed.

@@ -69,7 +69,7 @@ private:
 
     HANDLE m_command = INVALID_HANDLE_VALUE;
     HANDLE m_reply = INVALID_HANDLE_VALUE;
-    HANDLE m_event;  // one event for every transfer: a new one each time costs a system call twice
+    HANDLE m_event;        // one event for every transfer: a new one each time costs a system call twice
     std::string m_device;  // the device-instance part of the pipes' path, while they are open
 };
 

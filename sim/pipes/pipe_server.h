@@ -42,7 +42,7 @@ private:
 
     UpdateLink& link_;
     LinkLock& link_lock_;
-    std::vector<uint8_t> held_;  // the loader's reply fetched for the next reader
+    std::vector<uint8_t> held_;     // the loader's reply fetched for the next reader
     HANDLE reply_ready_ = nullptr;  // set when a reply is held (auto-reset; lives as long as the process)
     std::vector<Instance> instances_;
     std::atomic<unsigned long> blocks_written_{0}, replies_read_{0};

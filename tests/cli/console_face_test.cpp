@@ -63,7 +63,8 @@ TEST(ConsoleFace, JsonProgressEveryFivePercentOfEachPhase) {
     const std::string text = out.text();
     EXPECT_EQ(Count(text, "{\"event\":\"phase\",\"phase\":\"prepare\"}\n"), 1u);
     EXPECT_EQ(Count(text, "{\"event\":\"phase\",\"phase\":\"erase\"}\n"), 1u);
-    EXPECT_EQ(Count(text, "\"event\":\"progress\",\"phase\":\"erase\""), 20u);  // 5, 10, ..., 100: the first erase steps to 1
+    EXPECT_EQ(Count(text, "\"event\":\"progress\",\"phase\":\"erase\""),
+              20u);  // 5, 10, ..., 100: the first erase steps to 1
     EXPECT_EQ(Count(text, "\"percent\":100,"), 1u);
     EXPECT_NE(text.find("\"percent\":55,\"bytes_per_second\":"), std::string::npos);
     EXPECT_EQ(err.text(), "");
@@ -130,7 +131,8 @@ TEST(ConsoleFace, MessagesInTheToolsWords) {
 TEST(ConsoleFace, AfterAnInterruptionTheFailureIsKeptNotShown) {
     Captured out, err;
     ConsoleOutput output(false, out.file(), err.file());
-    ConsoleFace face(FaceSettings{}, output, nullptr, [] { return true; }, Tick);
+    ConsoleFace face(
+        FaceSettings{}, output, nullptr, [] { return true; }, Tick);
     face.ShowMessage(117, 108, kBoxWarning, false, 0, 0);
     EXPECT_EQ(face.LastMessage(), 117u);
     EXPECT_EQ(err.text(), "");
@@ -168,8 +170,9 @@ TEST(ConsoleFace, QuestionOnATerminalReadsTheAnswer) {
         ConsoleFace face(settings, output, in, nullptr, Tick);
         EXPECT_EQ(face.ShowMessage(114, 105, kBoxQuestion, true, 1, 5), answer[0] == 'y' ? kAnswerYes : kAnswerNo)
             << answer;
-        EXPECT_EQ(err.text(), "Selected firmware version is 1.05. Same or an older version of firmware is selected. "
-                              "Do you continue? [y/N] ");
+        EXPECT_EQ(err.text(),
+                  "Selected firmware version is 1.05. Same or an older version of firmware is selected. "
+                  "Do you continue? [y/N] ");
         std::fclose(in);
     }
 }

@@ -26,7 +26,8 @@ protected:
 }  // namespace
 
 TEST_F(ConsolePipeRun, SameTransfersAsTheDialogsPipe) {
-    ConsolePipe pipe(link, [] { return false; }, nullptr);
+    ConsolePipe pipe(
+        link, [] { return false; }, nullptr);
     ASSERT_EQ(ProgramFirmware(image.path(), 0x0104, face, pipe, state), RunOutcome::Completed);
     ASSERT_TRUE(CloseUpdateSession(face, pipe, state));
 
@@ -58,7 +59,8 @@ TEST_F(ConsolePipeRun, InterruptionStopsBetweenExchangesThenANewRunCompletes) {
         int Read(uint8_t* d, uint32_t s) override { return inner.Read(d, s); }
         std::string DeviceId() override { return inner.DeviceId(); }
     } counting(link, writes);
-    ConsolePipe interrupted(counting, [&writes] { return writes >= 600; }, nullptr);
+    ConsolePipe interrupted(
+        counting, [&writes] { return writes >= 600; }, nullptr);
     EXPECT_EQ(ProgramFirmware(image.path(), 0x0104, face, interrupted, state), RunOutcome::Stopped);
     EXPECT_TRUE(interrupted.Stopped());
     EXPECT_EQ(writes, 600);
@@ -71,7 +73,8 @@ TEST_F(ConsolePipeRun, InterruptionStopsBetweenExchangesThenANewRunCompletes) {
     EXPECT_TRUE(device.update_mode());
 
     // The next command: a new pipe, the same update completes and checks out.
-    ConsolePipe pipe(link, [] { return false; }, nullptr);
+    ConsolePipe pipe(
+        link, [] { return false; }, nullptr);
     RecordingDialog again;
     EXPECT_EQ(ProgramFirmware(image.path(), 0xFFFF, again, pipe, state), RunOutcome::Completed);
     EXPECT_TRUE(CloseUpdateSession(again, pipe, state));
@@ -82,7 +85,8 @@ TEST_F(ConsolePipeRun, InterruptionStopsBetweenExchangesThenANewRunCompletes) {
 
 TEST_F(ConsolePipeRun, AnInterruptionDuringAnExchangeLetsItsReplyBeRead) {
     bool interrupted = false;
-    ConsolePipe pipe(link, [&interrupted] { return interrupted; }, nullptr);
+    ConsolePipe pipe(
+        link, [&interrupted] { return interrupted; }, nullptr);
     const uint8_t erase[5] = {0x03, 0x01, 0x00, 0x08, 0x00};
     uint8_t reply[1] = {0};
     ASSERT_NE(pipe.Write(erase, sizeof erase), -1);
@@ -95,10 +99,32 @@ TEST_F(ConsolePipeRun, AnInterruptionDuringAnExchangeLetsItsReplyBeRead) {
 }
 
 TEST_F(ConsolePipeRun, VerifyHoldsTheCloseByteBack) {
-    ConsolePipe pipe(link, [] { return false; }, nullptr);
+    ConsolePipe pipe(
+        link, [] { return false; }, nullptr);
     pipe.HoldCloseByte();
     EXPECT_TRUE(CloseUpdateSession(face, pipe, state));
     EXPECT_TRUE(pipe.CloseByteHeld());
     EXPECT_TRUE(device.update_mode());
     EXPECT_EQ(link.ops.size(), 2u * 1408u);  // the reads of the check only
+}
+
+TEST_F(ConsolePipeRun, AnInterruptionAfterTheReadBackKeepsTheCloseByteBackAndSaysSo) {
+    long writes = 0;
+    ConsolePipe pipe(
+        link, [&writes] { return writes >= 1408; }, nullptr);
+    struct Counting : UpdatePipe {
+        UpdatePipe& inner;
+        long& writes;
+        Counting(UpdatePipe& i, long& w) : inner(i), writes(w) {}
+        int Write(const uint8_t* d, uint32_t s) override { return ++writes, inner.Write(d, s); }
+        int Read(uint8_t* d, uint32_t s) override { return inner.Read(d, s); }
+        std::string DeviceId() override { return inner.DeviceId(); }
+    } counting(link, writes);
+    ConsolePipe interrupted(
+        counting, [&writes] { return writes >= 1408; }, nullptr);
+    EXPECT_FALSE(CloseUpdateSession(face, interrupted, state));  // the flash checked out, the byte stayed
+    EXPECT_TRUE(interrupted.Stopped());
+    EXPECT_TRUE(interrupted.CloseByteRefused());
+    EXPECT_TRUE(device.update_mode());
+    EXPECT_FALSE(pipe.CloseByteRefused());
 }

@@ -58,9 +58,9 @@ TEST(ConsoleTexts, VersionsAsTheToolShowsThem) {
 }
 
 TEST(ConsoleTexts, HelpDocumentsEveryExitCode) {
-    for (const char* line : {"  0    success", "  1    a device command or a transfer failed", "  2    usage error",
-                             "  3    no converter found", "  4    image refused", "  5    read-back mismatch",
-                             "  130  interrupted"}) {
+    for (const char* line :
+         {"  0    success", "  1    a device command or a transfer failed", "  2    usage error",
+          "  3    no converter found", "  4    image refused", "  5    read-back mismatch", "  130  interrupted"}) {
         EXPECT_NE(std::strstr(kHelpText, line), nullptr) << line;
     }
 }

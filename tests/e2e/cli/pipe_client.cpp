@@ -63,8 +63,8 @@ int main(int argc, char** argv) {
         }
         unsigned char reply[21] = {};
         DWORD done = 0;
-        ok = ok && WriteFile(out, packet, size, &done, nullptr) && ReadFile(in, reply, command == 1 ? 21 : 1, &done, nullptr) &&
-             reply[0] == command;
+        ok = ok && WriteFile(out, packet, size, &done, nullptr) &&
+             ReadFile(in, reply, command == 1 ? 21 : 1, &done, nullptr) && reply[0] == command;
         ++exchanges;
     };
     exchange(1, 0x5FE0, nullptr);

@@ -172,6 +172,7 @@ b recover --json fw update "$(img new105)" --yes
 e2e_expect_eq "recovery from update mode: exit 0, version unknown before, 1.05 after" \
     "$rc $(result recover '[.version_before, .version_after]')" '0 ["FF.FF","1.05"]'
 e2e_expect_grep "  ... back in normal mode with 1.05" <(state_of_3) '^lpt3 mode=normal version=1\.05 intact=1'
+e2e_expect_grep "  ... the preserved block erased by the failed run came back from the store" <(e2e_ctl flash 3) 'kept=1'
 
 # --- exit 5: the read-back fails; verify leaves the session open, finish closes it ---------------------
 before=$(loader_count)
@@ -206,6 +207,7 @@ e2e_expect_grep "  ... the converter stays in update mode" <(state_of_3) '^lpt3 
 b after_interrupt --json fw update "$(img same104)" --yes
 e2e_expect_eq "fw update again completes" "$rc $(result after_interrupt .version_after)" '0 "1.04"'
 e2e_expect_grep "  ... normal mode with 1.04, flash intact" <(state_of_3) '^lpt3 mode=normal version=1\.04 intact=1'
+e2e_expect_grep "  ... the preserved block survived the interruption" <(e2e_ctl flash 3) 'kept=1'
 
 # --- --trace --------------------------------------------------------------------------------------------
 b trace --trace gpo write 7
