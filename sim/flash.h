@@ -9,10 +9,10 @@
 
 namespace sim {
 
-constexpr uint32_t kFlashSize = 0x6000;        // addresses 0x000000 to 0x005FFF
-constexpr uint32_t kAppStart = 0x0800;         // first address of the application image
+constexpr uint32_t kFlashSize = 0x6000;                  // addresses 0x000000 to 0x005FFF
+constexpr uint32_t kAppStart = 0x0800;                   // first address of the application image
 constexpr uint32_t kImageSize = kFlashSize - kAppStart;  // 22528
-constexpr uint32_t kPreservedAddress = 0x5FE0;  // 16 bytes that belong to the device
+constexpr uint32_t kPreservedAddress = 0x5FE0;           // 16 bytes that belong to the device
 constexpr uint32_t kEraseBlock = 64;
 constexpr uint32_t kWriteBlock = 16;
 

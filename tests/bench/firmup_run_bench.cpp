@@ -97,9 +97,8 @@ void BM_ProgrammingRun(benchmark::State& state) {
             break;
         }
     }
-    state.counters["ns_per_exchange"] =
-        benchmark::Counter(double(state.iterations()) * kRunExchanges,
-                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    state.counters["ns_per_exchange"] = benchmark::Counter(double(state.iterations()) * kRunExchanges,
+                                                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
 template <class Pipe>
@@ -118,9 +117,8 @@ void BM_ClosingCheck(benchmark::State& state) {
             pipe.converter.scsi(r);
         }
     }
-    state.counters["ns_per_exchange"] =
-        benchmark::Counter(double(state.iterations()) * kCloseExchanges,
-                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    state.counters["ns_per_exchange"] = benchmark::Counter(double(state.iterations()) * kCloseExchanges,
+                                                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
 BENCHMARK_TEMPLATE(BM_ProgrammingRun, EchoPipe)->Unit(benchmark::kMicrosecond);

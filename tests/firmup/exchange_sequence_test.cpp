@@ -118,10 +118,9 @@ TEST_F(ExchangeSequence, CloseByteNeverWithoutAChecksumMatch) {
         uint32_t address;
         bool passes;
     } cases[] = {
-        {0x0800, false}, {0x3000, false}, {0x5FE0, false}, {0x5FF6, false},
-        {0x5FF7, true},  // the byte before the checksum is outside it
-        {0x5FF8, false}, {0x5FF9, false},
-        {0x5FFA, true},  // the trailer after the checksum is not summed either
+        {0x0800, false}, {0x3000, false}, {0x5FE0, false},
+        {0x5FF6, false}, {0x5FF7, true},                   // the byte before the checksum is outside it
+        {0x5FF8, false}, {0x5FF9, false}, {0x5FFA, true},  // the trailer after the checksum is not summed either
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.address);
@@ -176,8 +175,8 @@ TEST_F(ExchangeSequence, RepliesAreJudgedByTheirFirstByteOnly) {
         uint32_t number;
         unsigned message;
     } cases[] = {
-        {sim::LoaderFault::WrongEcho, 2, 116},  {sim::LoaderFault::NoReply, 2, 116},
-        {sim::LoaderFault::ShortReply, 2, 116}, {sim::LoaderFault::Ignore, 1, 125},
+        {sim::LoaderFault::WrongEcho, 2, 116},   {sim::LoaderFault::NoReply, 2, 116},
+        {sim::LoaderFault::ShortReply, 2, 116},  {sim::LoaderFault::Ignore, 1, 125},
         {sim::LoaderFault::WrongEcho, 354, 117}, {sim::LoaderFault::Ignore, 1761, 117},
     };
     for (const auto& c : cases) {

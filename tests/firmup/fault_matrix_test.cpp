@@ -128,8 +128,7 @@ TEST_P(FaultMatrix, FaultAtEveryExchange) {
             EXPECT_FALSE(loader.close_requested());
             EXPECT_EQ(state.HasKeptBlock(), n > 1);
             if (state.HasKeptBlock()) {
-                EXPECT_EQ(std::vector<uint8_t>(state.KeptBlock(), state.KeptBlock() + 16),
-                          q.device.preserved_value());
+                EXPECT_EQ(std::vector<uint8_t>(state.KeptBlock(), state.KeptBlock() + 16), q.device.preserved_value());
             }
 
             // The user quits as the message advises (the closing check runs), starts the tool
@@ -164,7 +163,9 @@ TEST_P(FaultMatrix, FaultAtEveryExchange) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(AllExchanges, FaultMatrix, testing::ValuesIn(AllShards()),
+INSTANTIATE_TEST_SUITE_P(AllExchanges,
+                         FaultMatrix,
+                         testing::ValuesIn(AllShards()),
                          [](const testing::TestParamInfo<Shard>& info) {
                              return std::string(info.param.phase == Phase::Run ? "Run" : "Close") +
                                     FaultName(info.param.fault) + "From" + std::to_string(info.param.first);

@@ -20,7 +20,9 @@ struct Result {
     bool block_intact;  // flash 0x5FE0 still holds the device's own preserved block
 };
 
-Result RunFile(const std::vector<uint8_t>& bytes, uint16_t current = 0x0104, bool checked = false,
+Result RunFile(const std::vector<uint8_t>& bytes,
+               uint16_t current = 0x0104,
+               bool checked = false,
                int answer = kAnswerYes) {
     UpdateDevice device;
     DevicePipe pipe(device);
@@ -62,9 +64,18 @@ TEST(ImageAcceptance, LengthRule) {
     struct Case {
         uint32_t size;
         bool accepted;
-    } cases[] = {{22528, true},  {22536, true},  {22537, false}, {22527, true}, {100, true}, {9, true},
+    } cases[] = {{22528, true},
+                 {22536, true},
+                 {22537, false},
+                 {22527, true},
+                 {100, true},
+                 {9, true},
                  // The checksum of these lengths would be written over the carried preserved block.
-                 {22502, true}, {22503, false}, {22511, false}, {22519, false}, {22520, true}};
+                 {22502, true},
+                 {22503, false},
+                 {22511, false},
+                 {22519, false},
+                 {22520, true}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.size);
         const Result r = RunFile(Image(c.size));
@@ -186,14 +197,11 @@ TEST(ImageAcceptance, VersionQuestion) {
         uint16_t current;
         bool asked;
     } cases[] = {
-        {0x01, 0x05, 0x0104, false},  // newer: written without a question
-        {0x01, 0x05, 0x0105, true},   // equal
-        {0x01, 0x05, 0x0106, true},   // older
-        {0x01, 0x05, 0x0205, true},
-        {0x0A, 0x00, 0xFFFF, true},   // the device's version was not obtained
-        {0xFF, 0xFF, 0xFFFF, true},
-        {0xFF, 0xFE, 0xFF00, false},
-        {0x00, 0x01, 0x0000, false},
+        {0x01, 0x05, 0x0104, false},                              // newer: written without a question
+        {0x01, 0x05, 0x0105, true},                               // equal
+        {0x01, 0x05, 0x0106, true},                               // older
+        {0x01, 0x05, 0x0205, true},  {0x0A, 0x00, 0xFFFF, true},  // the device's version was not obtained
+        {0xFF, 0xFF, 0xFFFF, true},  {0xFF, 0xFE, 0xFF00, false}, {0x00, 0x01, 0x0000, false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << std::hex << int(c.major) << "." << int(c.minor) << " on " << c.current);

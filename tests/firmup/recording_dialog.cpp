@@ -3,7 +3,11 @@
 
 #include <algorithm>
 
-int RecordingDialog::ShowMessage(unsigned text_id, unsigned caption_id, BoxKind kind, bool has_version, unsigned major,
+int RecordingDialog::ShowMessage(unsigned text_id,
+                                 unsigned caption_id,
+                                 BoxKind kind,
+                                 bool has_version,
+                                 unsigned major,
                                  unsigned minor) {
     messages.push_back({text_id, caption_id, kind, has_version, major, minor});
     const int answer = kind == kBoxQuestion ? question_answer : kAnswerOk;

@@ -32,7 +32,11 @@ struct FaceCall {
 
 class RecordingDialog : public DialogFace {
 public:
-    int ShowMessage(unsigned text_id, unsigned caption_id, BoxKind kind, bool has_version, unsigned major,
+    int ShowMessage(unsigned text_id,
+                    unsigned caption_id,
+                    BoxKind kind,
+                    bool has_version,
+                    unsigned major,
                     unsigned minor) override;
     void SetBarColors(BarColor text_on_bar, BarColor text, BarColor bar) override;
     void SetBarPos(int position) override;

@@ -77,10 +77,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const RunOutcome outcome = ProgramFirmware(FilePath().c_str(), 0x0104, face, pipe, state);
     const ImageVerdict verdict = JudgeImage(data, size, face.checked);
     Check(outcome == RunOutcome::Stopped, "run outcome");
-    const unsigned expected = verdict == ImageVerdict::NotFirmware        ? 113u
-                              : verdict == ImageVerdict::ChecksumMismatch ? 115u
+    const unsigned expected = verdict == ImageVerdict::NotFirmware                                    ? 113u
+                              : verdict == ImageVerdict::ChecksumMismatch                             ? 115u
                               : ReadImageTrailer(data, static_cast<uint32_t>(size)).version <= 0x0104 ? 114u
-                                                                                                     : 125u;
+                                                                                                      : 125u;
     Check(face.first == expected, "run message");
     return 0;
 }

@@ -196,8 +196,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             default: {
                 // The worker polls until data waits, the mode ends or a request fails.
                 brg40::slave_mode_flag = 1;
-                auto* job = new (std::nothrow) brg40::SlaveJob{h, op & 1 ? brg40::kBusI2c : brg40::kBusSpi, 0,
-                                                               CountDelivery, nullptr};
+                auto* job = new (std::nothrow)
+                    brg40::SlaveJob{h, op & 1 ? brg40::kBusI2c : brg40::kBusSpi, 0, CountDelivery, nullptr};
                 if (job != nullptr) {
                     brg40::slave_receive_worker(job);
                 }

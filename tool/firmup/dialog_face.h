@@ -21,8 +21,12 @@ struct BarColor {
     bool system;
     uint32_t value;
 };
-constexpr BarColor SysColor(uint32_t index) { return {true, index}; }
-constexpr BarColor FixedColor(uint32_t colorref) { return {false, colorref}; }
+constexpr BarColor SysColor(uint32_t index) {
+    return {true, index};
+}
+constexpr BarColor FixedColor(uint32_t colorref) {
+    return {false, colorref};
+}
 constexpr uint32_t kColorWindowText = 8;      // COLOR_WINDOWTEXT
 constexpr uint32_t kColorHighlight = 13;      // COLOR_HIGHLIGHT
 constexpr uint32_t kColorHighlightText = 14;  // COLOR_HIGHLIGHTTEXT
@@ -34,16 +38,20 @@ public:
     // Loads text text_id and caption caption_id from the string table and shows a message box
     // of the given kind owned by the main dialog; returns the answer. When the text is a format
     // (text 114), it is filled with "%X" major and "%02X" minor: pass has_version = true.
-    virtual int ShowMessage(unsigned text_id, unsigned caption_id, BoxKind kind, bool has_version = false,
-                            unsigned major = 0, unsigned minor = 0) = 0;
+    virtual int ShowMessage(unsigned text_id,
+                            unsigned caption_id,
+                            BoxKind kind,
+                            bool has_version = false,
+                            unsigned major = 0,
+                            unsigned minor = 0) = 0;
 
     // The progress bar (a standard progress control: range 0 to 100, step 1).
     virtual void SetBarColors(BarColor text_on_bar, BarColor text, BarColor bar) = 0;
-    virtual void SetBarPos(int position) = 0;  // PBM_SETPOS
-    virtual int GetBarPos() = 0;               // PBM_GETPOS
-    virtual void StepBar() = 0;                // PBM_STEPIT
+    virtual void SetBarPos(int position) = 0;       // PBM_SETPOS
+    virtual int GetBarPos() = 0;                    // PBM_GETPOS
+    virtual void StepBar() = 0;                     // PBM_STEPIT
     virtual void SetBarText(const char* text) = 0;  // the bar's window text
-    virtual void RedrawBar() = 0;              // RedrawWindow with RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW
+    virtual void RedrawBar() = 0;                   // RedrawWindow with RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW
 
     // Check state of the conversion check box (control 1007): true only when BST_CHECKED.
     virtual bool IsConversionChecked() = 0;

@@ -18,16 +18,16 @@ constexpr uint32_t kFlashImageEnd = 0x006000;    // first address past it
 constexpr uint32_t kPreservedAddress = 0x005FE0;
 constexpr uint32_t kEraseBlockSize = 64;
 constexpr uint32_t kLastEraseAddress = kFlashImageEnd - kEraseBlockSize;  // 0x005FC0
-constexpr uint32_t kFlashBlockSize = 16;  // bytes per read or write
+constexpr uint32_t kFlashBlockSize = 16;                                  // bytes per read or write
 constexpr uint32_t kReplyBufferSize = 24576;
 
 // FirmupPacket: the request as it goes out; a read or erase sends the header alone.
 struct FirmupPacket {
     uint8_t command;
-    uint8_t length;        // 16 for read and write, 1 for erase
-    uint8_t addressLow;    // address bits 0-7
-    uint8_t addressHigh;   // bits 8-15
-    uint8_t addressUpper;  // bits 16-23
+    uint8_t length;                 // 16 for read and write, 1 for erase
+    uint8_t addressLow;             // address bits 0-7
+    uint8_t addressHigh;            // bits 8-15
+    uint8_t addressUpper;           // bits 16-23
     uint8_t data[kFlashBlockSize];  // write only: the bytes for address to address + 15
 };
 static_assert(sizeof(FirmupPacket) == 21, "FirmupPacket is 21 bytes on the wire");
@@ -36,7 +36,7 @@ static_assert(offsetof(FirmupPacket, length) == 1 && offsetof(FirmupPacket, addr
                   offsetof(FirmupPacket, data) == 5,
               "FirmupPacket field offsets");
 constexpr uint32_t kPacketHeaderSize = offsetof(FirmupPacket, data);  // 5
-constexpr uint32_t kWritePacketSize = sizeof(FirmupPacket);            // 21
+constexpr uint32_t kWritePacketSize = sizeof(FirmupPacket);           // 21
 
 // FirmupReply: what the loader answers; only the echo, and the data after a read, are looked at.
 struct FirmupReply {

@@ -58,10 +58,10 @@ void case_names() {
     // The walk over the interfaces ends at the first failed enumeration, whatever its error, and
     // takes the first interface that opens.
     struct WalkRow {
-        DWORD failAt;     // the first index whose enumeration fails
-        DWORD error;      // with this error
-        DWORD opensAt;    // the first index that opens (past failAt: none)
-        DWORD enumerated; // enumerations expected
+        DWORD failAt;      // the first index whose enumeration fails
+        DWORD error;       // with this error
+        DWORD opensAt;     // the first index that opens (past failAt: none)
+        DWORD enumerated;  // enumerations expected
     } walk_rows[] = {
         {3, ERROR_NO_MORE_ITEMS, 99, 4},
         {0, ERROR_INVALID_DATA, 99, 1},  // a persistent error: asked once, not for ever
@@ -84,7 +84,8 @@ void case_names() {
             [&](SP_DEVICE_INTERFACE_DATA* data) {
                 return data->Reserved == row.opensAt ? fake : INVALID_HANDLE_VALUE;
             });
-        const std::string label = "walk failing at " + std::to_string(row.failAt) + " with " + std::to_string(row.error);
+        const std::string label =
+            "walk failing at " + std::to_string(row.failAt) + " with " + std::to_string(row.error);
         check(calls == row.enumerated, label + ": enumerations " + std::to_string(calls));
         check(got == (row.opensAt < row.failAt ? fake : INVALID_HANDLE_VALUE), label + ": the interface taken");
     }

@@ -310,7 +310,8 @@ DWORD WINAPI PingLoop(LPVOID) {
     while (g_pinger.stop == 0 && IsWindow(g_pinger.target)) {
         const DWORD start = GetTickCount();
         DWORD_PTR result = 0;
-        const BOOL ok = SendMessageTimeoutW(g_pinger.target, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, g_pinger.limitMs, &result);
+        const BOOL ok =
+            SendMessageTimeoutW(g_pinger.target, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, g_pinger.limitMs, &result);
         const DWORD took = GetTickCount() - start;
         if (ok) {
             ++g_pinger.answered;
@@ -524,8 +525,7 @@ struct Step {
 };
 
 void StepWaitMain(const Step& s) {
-    HWND main =
-        WaitFor([](HWND h) { return IsMainDialog(h) && IsWindowVisible(h) != FALSE; }, atof(s.Arg(1).c_str()));
+    HWND main = WaitFor([](HWND h) { return IsMainDialog(h) && IsWindowVisible(h) != FALSE; }, atof(s.Arg(1).c_str()));
     if (main == nullptr) {
         Fail("the main dialog did not appear");
     }
@@ -538,8 +538,7 @@ void StepWaitMsgbox(const Step& s) {
     if (g.box == nullptr) {
         Fail("no message box");
     }
-    Say("msgbox caption=" + OneLine(TextOf(g.box)) +
-        " | text=" + OneLine(TextOf(GetDlgItem(g.box, kMsgBoxTextId))) +
+    Say("msgbox caption=" + OneLine(TextOf(g.box)) + " | text=" + OneLine(TextOf(GetDlgItem(g.box, kMsgBoxTextId))) +
         " | main-visible=" + std::to_string(IsWindowVisible(g.main) ? 1 : 0) + " | at " + std::to_string(NowMs()));
 }
 
@@ -587,8 +586,7 @@ void StepDismissMsgbox(const Step& s) {
         Say("no message box");
     } else {
         g.box = box;
-        Say("msgbox caption=" + OneLine(TextOf(box)) +
-            " | text=" + OneLine(TextOf(GetDlgItem(box, kMsgBoxTextId))));
+        Say("msgbox caption=" + OneLine(TextOf(box)) + " | text=" + OneLine(TextOf(GetDlgItem(box, kMsgBoxTextId))));
         if (s.words.size() > 2) {
             Shot(box, s.words[2]);
         }
@@ -650,8 +648,7 @@ void StepExpectStyle(const Step& s) {
     // expect-style ID BITS: the live window (ID 0: the main dialog) carries all these bits.
     HWND hwnd = Number(s.Arg(1)) == 0 ? MainOrFail() : ItemOrFail(Number(s.Arg(1)));
     const DWORD bits = static_cast<DWORD>(strtoul(s.Arg(2).c_str(), nullptr, 0));
-    const DWORD style =
-        static_cast<DWORD>(GetWindowLongPtrW(hwnd, verb == "expect-style" ? GWL_STYLE : GWL_EXSTYLE));
+    const DWORD style = static_cast<DWORD>(GetWindowLongPtrW(hwnd, verb == "expect-style" ? GWL_STYLE : GWL_EXSTYLE));
     char text[64];
     snprintf(text, sizeof(text), "%s %s: 0x%08lX", verb.c_str(), s.Arg(1).c_str(), static_cast<unsigned long>(style));
     if ((style & bits) != bits) {
@@ -814,8 +811,8 @@ void StepPingStop(const Step& s) {
     InterlockedExchange(&g_pinger.stop, 1);
     WaitForSingleObject(g_pinger.thread, 10000);
     CloseHandle(g_pinger.thread);
-    Say("pings answered " + std::to_string(g_pinger.answered) + ", unanswered " +
-        std::to_string(g_pinger.unanswered) + ", slowest " + std::to_string(g_pinger.slowestMs) + " ms");
+    Say("pings answered " + std::to_string(g_pinger.answered) + ", unanswered " + std::to_string(g_pinger.unanswered) +
+        ", slowest " + std::to_string(g_pinger.slowestMs) + " ms");
     if (g_pinger.unanswered != 0 || g_pinger.answered < Number(s.Arg(1))) {
         Fail("the dialog did not answer every question within " + std::to_string(g_pinger.limitMs) + " ms");
     }

@@ -63,8 +63,7 @@ int main(int argc, char** argv) {
     FirmupProgramState state;
     LARGE_INTEGER t0, t1, t2;
     QueryPerformanceCounter(&t0);
-    const RunOutcome outcome =
-        ProgramFirmware(argv[1], static_cast<uint16_t>(major << 8 | minor), face, pipe, state);
+    const RunOutcome outcome = ProgramFirmware(argv[1], static_cast<uint16_t>(major << 8 | minor), face, pipe, state);
     QueryPerformanceCounter(&t1);
     const bool closed = CloseUpdateSession(face, pipe, state);
     QueryPerformanceCounter(&t2);
