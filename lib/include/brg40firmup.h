@@ -61,7 +61,33 @@
  *   request. The application may keep using that handle. The callback runs on the worker
  *   thread; a window message is handled on the window's thread. Both buses share one receive
  *   area.
- * - The library stays loaded until its last worker has ended, even after FreeLibrary.
+ * - The library stays loaded until its last worker has ended, even after FreeLibrary (Windows).
+ *
+ * @section brg40_linux Linux (libbrg40firmup.so)
+ * The same 29 functions and statuses. Where Linux differs:
+ * - Devices: the converter in normal mode is a SCSI generic node /dev/sgN, driven with the SG_IO
+ *   ioctl (the same commands, directions, lengths and time-outs). The search looks at every node
+ *   listed in /sys/class/scsi_generic, in the order of N, and asks each one INQUIRY.
+ * - Numbers: 1 to 9 are the converters found, counted in the order of their sg numbers (on
+ *   Windows a number is the LPT number). Unplugging one renumbers those after it.
+ * - brg40_open_ex checks the identity: it opens the number-th converter of a search, so a disk
+ *   or any other device never receives more than INQUIRY. On Windows it opens LPTn without
+ *   asking it anything.
+ * - Exclusive open: a node is opened with O_EXCL (and O_NONBLOCK, so that a node held elsewhere
+ *   fails at once with status 32 instead of waiting). Read and write access to the node is
+ *   needed: the udev rule shipped with the library gives it to the logged-in user.
+ * - Errors: a failed open or SG_IO call reports its errno as the Windows error number of the
+ *   same meaning: ENOTTY, ENOSYS: 1; ENOENT: 2; EACCES, EPERM: 5; EBADF: 6; ENOMEM: 8; EBUSY: 32;
+ *   EOPNOTSUPP: 50; EINVAL: 87; ENOSPC: 112; ETIMEDOUT: 121; EAGAIN: 170; EFAULT: 998; EIO: 1117;
+ *   ENODEV, ENXIO: 1167; any other errno: 31. A request that the adapter ended by its time-out
+ *   reports 121; any other adapter or driver failure, and a SCSI status other than GOOD without
+ *   sense data, 1117. Sense data are read exactly as on Windows.
+ * - Slave receive: delivery by window message (delivery nonzero) does not exist; the call
+ *   returns 50 (ERROR_NOT_SUPPORTED) and starts nothing. Delivery by callback works as on
+ *   Windows, on a POSIX thread. Unloading the library (dlclose) while a worker runs is not
+ *   supported: end the slave mode first.
+ * - brg40_get_dll_version reads the library's own version constant (there is no version
+ *   resource).
  */
 #ifndef BRG40FIRMUP_H
 #define BRG40FIRMUP_H
@@ -296,7 +322,8 @@ int brg40_i2c_write_master(Brg40Handle handle,
  *  @param delivery  nonzero: post BRG40_WM_SLAVE_DATA to window; 0: call callback.
  *  @param callback  called on the worker thread (delivery 0); NULL: the batch is read and dropped.
  *  @param window    an HWND receiving the message (delivery nonzero); handled on its own thread.
- *  @returns 0 at once (also when no thread could be started). */
+ *  @returns 0 at once (also when no thread could be started); on Linux 50 for delivery by
+ *           window message, with nothing started. */
 int brg40_i2c_read_slave(Brg40Handle handle, int delivery, Brg40SlaveCallback callback, void* window);
 
 /** (20) Sets the bytes the converter answers an outside I2C master with. Time: 5 s.
@@ -335,7 +362,7 @@ int brg40_spi_transmit_master(Brg40Handle handle,
  *  @param delivery  nonzero: post BRG40_WM_SLAVE_DATA to window; 0: call callback.
  *  @param callback  called on the worker thread (delivery 0), or NULL.
  *  @param window    an HWND receiving the message (delivery nonzero).
- *  @returns 0 at once. */
+ *  @returns 0 at once; on Linux 50 for delivery by window message, with nothing started. */
 int brg40_spi_transmit_slave(Brg40Handle handle, int delivery, Brg40SlaveCallback callback, void* window);
 
 /** (24) Sets the bytes the converter answers an outside SPI master with. Time: 5 s.

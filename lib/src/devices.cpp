@@ -2,8 +2,8 @@
 // and the single-open guard.
 #include "devices.h"
 
-#include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "library_state.h"
 #include "os.h"
@@ -21,6 +21,9 @@ constexpr size_t kVendorOffset = 8;
 constexpr size_t kVendorSize = 8;
 constexpr size_t kProductOffset = 16;
 constexpr size_t kProductSize = 16;
+
+// What opening an absent number reports, as the Windows open of a missing LPTn does.
+constexpr uint32_t kErrorFileNotFound = 2;
 
 // INVALID_HANDLE_VALUE: brg40_close skips it as it skips null.
 const Brg40Handle kInvalidHandle = reinterpret_cast<Brg40Handle>(static_cast<intptr_t>(-1));
@@ -44,30 +47,71 @@ bool is_converter_identity(const uint8_t (&inquiry)[36]) {
     return false;
 }
 
-int search_devices(int32_t (&numbers)[kMaxDevices]) {
-    int count = 0;
-    for (int n = kFirstDeviceNumber; n <= kLastDeviceNumber; ++n) {
-        char name[16];
-        std::snprintf(name, sizeof(name), "\\\\.\\LPT%d", n);
-        uint32_t error = 0;
-        const OsHandle handle = os_open_device(name, &error);
-        if (handle == nullptr) {
-            continue;  // absent, or held open elsewhere (share mode 0)
-        }
-        alignas(kDataAlignment) uint8_t inquiry[36] = {};
-        if (send_inquiry(handle, inquiry) == 0 && is_converter_identity(inquiry)) {
-            numbers[count++] = n;
-        }
-        os_close_device(handle);
+namespace {
+
+// Opens `name`, asks who it is and closes it again. True for a converter.
+bool names_a_converter(const char* name) {
+    uint32_t error = 0;
+    const OsHandle handle = os_open_device(name, &error);
+    if (handle == nullptr) {
+        return false;  // absent, or held open elsewhere (exclusive open)
     }
+    alignas(kDataAlignment) uint8_t inquiry[36] = {};
+    const bool converter = send_inquiry(handle, inquiry) == 0 && is_converter_identity(inquiry);
+    os_close_device(handle);
+    return converter;
+}
+
+// The candidates in the system's order, each opened, INQUIREd and closed again; calls
+// found(index, name) for each converter until it returns false or all were tried.
+template <class Found>
+void walk_converters(Found&& found) {
+    char name[64];
+    for (int index = 0; os_device_candidate(index, name, sizeof(name)); ++index) {
+        if (names_a_converter(name) && !found(index, name)) {
+            return;
+        }
+    }
+}
+
+}  // namespace
+
+int search_devices(int32_t (&numbers)[kMaxDevices]) {
+    char unused[64];
+    const bool positions = os_device_by_number(kFirstDeviceNumber, unused, sizeof(unused));
+    int count = 0;
+    walk_converters([&](int index, const char*) {
+        // A position is the candidate's own number (LPTn); a rank counts the converters only.
+        numbers[count] = positions ? index + kFirstDeviceNumber : count + kFirstDeviceNumber;
+        ++count;
+        return count < kMaxDevices;
+    });
     return count;
 }
 
 uint32_t open_device_by_index(int number, Brg40Handle* handle) {
-    char name[24];
-    std::snprintf(name, sizeof(name), "LPT%d", number);  // the DOS name rules map it to \\.\LPTn
+    char name[64];
     uint32_t error = 0;
-    *handle = os_open_device(name, &error);
+    if (os_device_by_number(number, name, sizeof(name))) {
+        *handle = os_open_device(name, &error);
+        return *handle == nullptr ? error : 0;
+    }
+    // Numbered by rank: the number-th converter of the search, so that a disk or any other
+    // device never receives more than an INQUIRY.
+    std::string chosen;
+    int rank = 0;
+    walk_converters([&](int, const char* candidate) {
+        if (++rank == number) {
+            chosen = candidate;
+            return false;
+        }
+        return true;
+    });
+    *handle = nullptr;
+    if (chosen.empty()) {
+        return kErrorFileNotFound;
+    }
+    *handle = os_open_device(chosen.c_str(), &error);
     return *handle == nullptr ? error : 0;
 }
 
@@ -101,7 +145,8 @@ extern "C" Brg40Handle brg40_open_ex(int number, int* status) {
     int dummy = 0;
     int* out = status != nullptr ? status : &dummy;
     // Only LPT1 to LPT9 are device names: "LPT10", "LPT0" or "LPT-1" would open an ordinary
-    // file of that name in the current folder and send it a pass-through request.
+    // file of that name in the current folder and send it a pass-through request. Where numbers
+    // are ranks (Linux), nine converters at most are counted as well.
     Brg40Handle handle = nullptr;
     if (number < kFirstDeviceNumber || number > kLastDeviceNumber || open_device_by_index(number, &handle) != 0) {
         *out = BRG40_NO_DEVICE;

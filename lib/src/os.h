@@ -1,5 +1,6 @@
 // The operating-system seam of the library: the only calls the portable core makes outside
-// itself. os_win32.cpp implements it for Windows; a port implements these seven functions.
+// itself. One implementation per system, chosen by the build: os_win32.cpp (Windows) and
+// os_linux.cpp (Linux, the SCSI generic driver).
 //
 // Rules for every implementation:
 // - Translate, never decide. No retries, no reading of sense data, no status codes: a failure is
@@ -19,8 +20,22 @@
 
 namespace brg40 {
 
-// An opened device: the Windows file handle, pointer-sized. Null means none.
+// An opened device: the Windows file handle, pointer-sized (on Linux the descriptor plus one).
+// Null means none.
 using OsHandle = void*;
+
+// The names the device search tries, in this system's order: candidate `index` (0, 1, ...) is
+// written into name (size bytes, terminated). False past the last candidate (or when the name
+// does not fit). Windows: "\\.\LPT1" to "\\.\LPT9"; Linux: the SCSI generic nodes /dev/sgN in
+// the order of N.
+bool os_device_candidate(int index, char* name, size_t size);
+
+// How device numbers name devices. Windows numbers by position: number n is the device "LPTn"
+// (the DOS device name rules map it to \\.\LPTn; it is candidate n - 1), converter or not, and
+// opening by number opens that name without asking the device anything. Writes the name and
+// returns true. Linux has no such names and returns false: there a number is the rank of a
+// converter among those the search finds, so opening by number searches and checks identities.
+bool os_device_by_number(int number, char* name, size_t size);
 
 // Opens the device `name` (an 8-bit text such as "\\.\LPT3" or "LPT3") for reading and writing
 // with share mode 0, OPEN_EXISTING, no flags (CreateFileA). Blocks only as long as the open.
@@ -54,13 +69,18 @@ void os_sleep_ms(uint32_t ms);
 // Returns false when posting failed; the core does not look at it.
 bool os_post_message(void* window, uint32_t message, uintptr_t wparam, intptr_t lparam);
 
-// Reads the ProductVersion text of this library's own module file: the file the running code
+// True when the system has window messages (Windows). On Linux os_post_message always fails, and
+// a slave receive asked to deliver by message is refused before it starts.
+bool os_has_window_messages();
+
+// Reads the ProductVersion text ("1, 1, 0, 0") of this library. Windows: its own module file: the file the running code
 // was loaded from (not a file of the same name found on the search path), its version
 // resource, the first language and code-page pair of its translation table, and the
 // "\StringFileInfo\<lang><codepage>\ProductVersion" value of that block. Copies the text,
 // terminated, into text (size bytes, cut if longer). Returns false, with text untouched, when
 // the module file, the version resource, the translation table or the value is missing or
-// cannot be read.
+// cannot be read. Linux has no version resource: the text comes from the library's own version
+// constant (version.h), compiled into the same file.
 bool os_read_own_product_version(char* text, size_t size);
 
 }  // namespace brg40

@@ -101,6 +101,10 @@ bool os_post_message(void* window, uint32_t message, uintptr_t wparam, intptr_t 
     return PostMessageA(static_cast<HWND>(window), message, wparam, lparam) != 0;
 }
 
+bool os_has_window_messages() {
+    return true;
+}
+
 namespace {
 
 // The version functions, bound at run time. version.dll is not one of the system's known DLLs:

@@ -108,6 +108,10 @@ bool os_start_thread(OsThreadRoutine, void*) {
 
 void os_sleep_ms(uint32_t) {}
 
+bool os_has_window_messages() {
+    return true;
+}
+
 bool os_post_message(void*, uint32_t, uintptr_t, intptr_t) {
     return true;
 }

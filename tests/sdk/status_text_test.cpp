@@ -1,5 +1,6 @@
 // The status texts: every status the library can return has a text and a cause of its own, in
 // C++ and in C alike; other numbers get a made text that says what they are.
+#include <cerrno>
 #include <cstring>
 #include <fstream>
 #include <regex>
@@ -9,6 +10,7 @@
 
 #include "../lib/library_fixture.h"
 #include "brg40firmup_status.h"
+#include "errno_table.h"
 #include "os_errors.h"
 #include "transport.h"
 
@@ -67,9 +69,15 @@ TEST_F(StatusText, EveryCodeOfTheStatusEnumHasItsOwnText) {
 TEST_F(StatusText, EveryOutcomeOfTheTransportHasItsOwnText) {
     // Failed requests bring the Windows errors a driver gives (those the simulated converter can
     // produce under Wine, and 31 for a failure without a number); or sense data of any kind.
-    std::set<uint32_t> os_errors = {0, 31};
+    // On Linux: the errno table, and 121 and 1117 for requests the adapter ended.
+    std::set<uint32_t> os_errors = {0, 31, 121, 1117};
     for (size_t i = 0; i < sim::kErrnoMappingCount; ++i) {
         os_errors.insert(sim::kErrnoMappings[i].windows_error);
+    }
+    size_t rows = 0;
+    const brg40::ErrnoRow* row = brg40::errno_rows(&rows);
+    for (size_t i = 0; i < rows; ++i) {
+        os_errors.insert(row[i].windows_error);
     }
     std::set<int> statuses;
     uint8_t sense[32] = {};
@@ -112,6 +120,24 @@ TEST_F(StatusText, WhatTheLibraryReturnsHasItsOwnText) {
                                        31, BRG40_ALREADY_OPEN}));
     for (int status : returned) {
         expect_own_text(status);
+    }
+}
+
+TEST(LinuxErrnoTable, ErrnoBecomesTheWindowsErrorOfTheSameMeaning) {
+    const struct {
+        int unix_errno;
+        uint32_t windows_error;
+    } kCases[] = {{ENOENT, 2},      {EACCES, 5}, {EPERM, 5},     {EBADF, 6},  {EBUSY, 32},  {EINVAL, 87},
+                  {ETIMEDOUT, 121}, {EIO, 1117}, {ENODEV, 1167}, {ENOTTY, 1}, {EMLINK, 31}, {0, 31}};
+    for (const auto& c : kCases) {
+        EXPECT_EQ(brg40::windows_error_for_errno(c.unix_errno), c.windows_error) << "errno " << c.unix_errno;
+    }
+    // The simulated devices fail requests with Windows errors: each comes back as itself.
+    size_t rows = 0;
+    const brg40::ErrnoRow* row = brg40::errno_rows(&rows);
+    for (size_t i = 0; i < rows; ++i) {
+        const int back = brg40::errno_for_windows_error(row[i].windows_error);
+        EXPECT_EQ(brg40::windows_error_for_errno(back), row[i].windows_error) << row[i].windows_error;
     }
 }
 

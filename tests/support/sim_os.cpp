@@ -284,6 +284,10 @@ void os_sleep_ms(uint32_t ms) {
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
+bool os_has_window_messages() {
+    return true;
+}
+
 bool os_post_message(void* window, uint32_t message, uintptr_t wparam, intptr_t lparam) {
     std::lock_guard<std::mutex> guard(state().mutex);
     state().messages.push_back({window, message, wparam, lparam});
