@@ -122,6 +122,16 @@ void MockUsb::unplug_at_out(uint32_t n) {
     m_unplugAt = n;
 }
 
+void MockUsb::bind_driver(const std::string& name) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_driver = name;
+}
+
+uint32_t MockUsb::driver_disconnects() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_disconnects;
+}
+
 std::string MockUsb::syspath() {
     std::lock_guard<std::mutex> lock(m_mutex);
     return m_plugged ? "/sys" + m_hubPath + "/" + std::to_string(m_bus) + "-" + std::to_string(m_port) : "";
@@ -182,15 +192,40 @@ bool MockUsb::Handle(UMockdevIoctlClient* client) {
             umockdev_ioctl_data_unref(caps);
             return true;
         }
-        case USBDEVFS_GETDRIVER:
-            umockdev_ioctl_client_complete(client, -1, ENODATA);  // no kernel driver is bound
+        case USBDEVFS_GETDRIVER: {
+            UMockdevIoctlData* query = umockdev_ioctl_data_resolve(arg, 0, sizeof(usbdevfs_getdriver), nullptr);
+            usbdevfs_getdriver* q = reinterpret_cast<usbdevfs_getdriver*>(query->data);
+            if (q->interface == 0 && !m_driver.empty()) {
+                std::snprintf(q->driver, sizeof(q->driver), "%s", m_driver.c_str());
+                umockdev_ioctl_client_complete(client, 0, 0);
+            } else {
+                umockdev_ioctl_client_complete(client, -1, ENODATA);  // no kernel driver is bound
+            }
+            umockdev_ioctl_data_unref(query);
             return true;
+        }
+        case USBDEVFS_IOCTL: {
+            UMockdevIoctlData* command = umockdev_ioctl_data_resolve(arg, 0, sizeof(usbdevfs_ioctl), nullptr);
+            const usbdevfs_ioctl* c = reinterpret_cast<const usbdevfs_ioctl*>(command->data);
+            if (c->ifno == 0 && c->ioctl_code == static_cast<int>(USBDEVFS_DISCONNECT) && !m_driver.empty()) {
+                m_driver.clear();
+                ++m_disconnects;
+                umockdev_ioctl_client_complete(client, 0, 0);
+            } else {
+                m_unknown.push_back("usbdevfs_ioctl " + Hex(static_cast<unsigned long>(c->ioctl_code)));
+                umockdev_ioctl_client_complete(client, -1, ENODATA);
+            }
+            umockdev_ioctl_data_unref(command);
+            return true;
+        }
         case USBDEVFS_CLAIMINTERFACE:
         case USBDEVFS_RELEASEINTERFACE: {
             UMockdevIoctlData* number = umockdev_ioctl_data_resolve(arg, 0, sizeof(unsigned), nullptr);
             unsigned value = 0;
             std::memcpy(&value, number->data, sizeof(value));
-            umockdev_ioctl_client_complete(client, value == 0 ? 0 : -1, value == 0 ? 0 : EINVAL);
+            const bool held = request == USBDEVFS_CLAIMINTERFACE && !m_driver.empty();
+            const int error = value != 0 ? EINVAL : held ? EBUSY : 0;  // a bound driver keeps the claim from us
+            umockdev_ioctl_client_complete(client, error ? -1 : 0, error);
             umockdev_ioctl_data_unref(number);
             return true;
         }

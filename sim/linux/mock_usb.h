@@ -45,6 +45,12 @@ public:
     // 0: never.
     void unplug_at_out(uint32_t n);
 
+    // A kernel driver named name holds interface 0 (as usbhid or a serial driver might on a real
+    // machine): claims fail with EBUSY until a host disconnects it. Any thread.
+    void bind_driver(const std::string& name);
+    // Kernel drivers a host disconnected from interface 0 since construction.
+    uint32_t driver_disconnects();
+
     // "/sys/devices/.../<bus>-<port>" and "/dev/bus/usb/BBB/DDD" of the device while plugged.
     std::string syspath();
     std::string devnode();
@@ -85,6 +91,8 @@ private:
     std::vector<std::string> m_attached;
     std::deque<Urb> m_urbs;
     uint32_t m_outCount = 0;
+    std::string m_driver;
+    uint32_t m_disconnects = 0;
     uint32_t m_unplugAt = 0;
     std::set<uint8_t> m_endpoints;
     std::vector<std::string> m_unknown;

@@ -85,10 +85,12 @@ protected:
 
 TEST_F(UsbUpdatePipeTest, WholeRunAndClosingCheckOverTheFirstBulkEndpoints) {
     const auto expected = ReferenceFlash();
+    usb.bind_driver("usbhid");  // the pipe must take the interface from it
     UsbUpdatePipe pipe;
     FirmupProgramState state(&store);
     ASSERT_EQ(ProgramFirmware(image.path(), 0x0104, face, pipe, state), RunOutcome::Completed);
     EXPECT_EQ(pipe.DeviceId(), "usb-1-2");
+    EXPECT_EQ(usb.driver_disconnects(), 1u);
     EXPECT_EQ(pipe.CommandEndpoint(), sim::kMockCommandEndpoint);
     EXPECT_EQ(pipe.ReplyEndpoint(), sim::kMockReplyEndpoint);
     EXPECT_EQ(device.flash().bytes, expected);
