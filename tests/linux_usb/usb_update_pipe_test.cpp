@@ -17,6 +17,7 @@
 #include "state_dir_store.h"
 #include "usb_update_device.h"
 #include "usb_update_pipe.h"
+#include "usb_follower.h"
 
 namespace {
 
@@ -155,6 +156,27 @@ TEST_F(UsbUpdatePipeTest, ListAndWaitFollowThePlug) {
     EXPECT_TRUE(WaitForUsbUpdateDevice(usbContext.context(), 60, [] { return false; }));
     later.join();
     EXPECT_EQ(ListUsbUpdateDevices(usbContext.context()), std::vector<std::string>{"usb-1-2"});
+}
+
+TEST_F(UsbUpdatePipeTest, FollowerKeepsTheDeviceOnTheBusWhileTheConverterIsInUpdateMode) {
+    usb.unplug();
+    sim::SerialLink serial(link);
+    sim::UsbFollower follower(usb, serial);
+    follower.step();
+    EXPECT_TRUE(usb.plugged());
+    device.unplug();
+    follower.step();
+    EXPECT_FALSE(usb.plugged());
+    device.converter().replug();
+    follower.step();
+    EXPECT_TRUE(usb.plugged());
+
+    // The close byte starts the intact image: the converter leaves update mode, and the bus.
+    DevicePipe direct(device);
+    FirmupProgramState state;
+    ASSERT_TRUE(CloseUpdateSession(face, direct, state));
+    follower.step();
+    EXPECT_FALSE(usb.plugged());
 }
 
 }  // namespace
