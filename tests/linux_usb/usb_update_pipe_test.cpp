@@ -3,6 +3,8 @@
 // second run recovers from with the block kept in the state folder.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <thread>
@@ -50,7 +52,9 @@ private:
 class UsbUpdatePipeTest : public testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(umockdev_in_mock_environment()) << "run under umockdev-wrapper";
+        const char* preload = std::getenv("LD_PRELOAD");
+        ASSERT_TRUE(preload != nullptr && std::strstr(preload, "umockdev-preload") != nullptr)
+            << "run under umockdev-wrapper";
         usb.plug();
     }
     void TearDown() override { EXPECT_TRUE(usb.unknown_requests().empty()) << usb.unknown_requests()[0]; }
