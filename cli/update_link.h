@@ -1,5 +1,6 @@
 // The seam to the converter in update mode. One implementation per platform, chosen by the build
-// (update_link_win32.cpp: the update tool's device routines). Called from the main thread only.
+// (update_link_win32.cpp: the update tool's device routines; update_link_linux.cpp: libusb). Called
+// from the main thread only.
 #ifndef BRG40_CLI_UPDATE_LINK_H
 #define BRG40_CLI_UPDATE_LINK_H
 
@@ -17,17 +18,18 @@
 std::unique_ptr<UpdatePipe> MakeUpdateLink();
 
 // Where the device's preserved block is kept between commands, per device, until its update
-// session has been closed (the program-data folder on Windows).
+// session has been closed (the program-data folder on Windows, the state folder on Linux).
 std::unique_ptr<PreservedStore> MakePreservedStore();
 
-// The interface path of the update-mode device the transfers would use; empty when none answers.
+// The update-mode devices present: the interface path on Windows, the USB device name
+// ("usb-<bus>-<ports>") on Linux; empty when none answers.
 std::vector<std::string> ListUpdateDevices();
 
 // Polls every 100 ms until an update-mode device answers (true), the time is up or stop() is true.
 bool WaitForUpdateDevice(double seconds, const std::function<bool()>& stop);
 
 // Installs the update-mode driver from the setup information file beside the program. False,
-// with nothing attempted, when no such file is there.
+// with nothing attempted, when no such file is there, and always on Linux (no driver is needed).
 bool InstallUpdateDriverIfBeside();
 
 // The diagnostic lines of the device routines: on stderr when shown (--trace), else dropped.

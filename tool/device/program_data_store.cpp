@@ -8,6 +8,8 @@
 
 #include <string>
 
+#include "preserved_file_name.h"
+
 namespace {
 
 // The file of one device; empty when the program-data folder cannot be had.
@@ -20,17 +22,7 @@ std::string StoreFile(const std::string& deviceId, bool createFolder) {
     if (createFolder && !CreateDirectoryA(path.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
         return std::string();
     }
-    // The device name comes from the driver's interface path: keep it to characters that are
-    // plain in a file name, so that it can never name another folder.
-    std::string name = deviceId;
-    for (char& c : name) {
-        const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '#' ||
-                           c == '&' || c == '_' || c == '-';
-        if (!plain) {
-            c = '_';
-        }
-    }
-    return path + "\\preserved-" + name + ".bin";
+    return path + "\\" + PreservedFileName(deviceId);
 }
 
 }  // namespace

@@ -1,0 +1,43 @@
+// The console seam on Linux and other POSIX systems: SIGINT handler, terminal detection.
+#include "console_seam.h"
+
+#include <signal.h>
+#include <unistd.h>
+
+#include <atomic>
+
+namespace {
+
+std::atomic<bool> interrupted{false};
+static_assert(std::atomic<bool>::is_always_lock_free, "set from a signal handler");
+
+void OnInterrupt(int) {
+    interrupted = true;  // the main thread finishes its exchange and stops by itself
+}
+
+}  // namespace
+
+void PrepareProcess() {
+    // Nothing to do: shared libraries come from the loader's fixed paths, never from the
+    // working folder.
+}
+
+void WatchInterrupt() {
+    struct sigaction action = {};
+    action.sa_handler = OnInterrupt;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;  // transfers and waits go on; the run looks at the flag between exchanges
+    sigaction(SIGINT, &action, nullptr);
+}
+
+bool Interrupted() {
+    return interrupted;
+}
+
+bool StdinIsTerminal() {
+    return isatty(STDIN_FILENO) == 1;
+}
+
+bool StderrIsTerminal() {
+    return isatty(STDERR_FILENO) == 1;
+}

@@ -1,0 +1,103 @@
+#!/usr/bin/env bash
+# brg40 on Linux against the simulated converter behind umockdev (the bridge brg40sim-umockdev
+# gives it /dev/sgN in normal mode and the USB device 1f3a:0c21 in update mode): list, info and
+# i2c scan through the library; fw update 1.04 -> 1.05 over libusb with the flash and the
+# preserved block checked; the converter unplugged in the middle of the writes, then a second
+# fw update recovering it with the block kept in the state folder.
+#   suite_linux_cli.sh BRG40 BRIDGE FWU_GEN SIM SIM_CTL
+set -uo pipefail
+cli=$1 bridge=$2 gen=$3 sim_bin=$4 ctl_bin=$5
+# shellcheck source=../harness.sh
+source "$(dirname "$0")/../harness.sh"  # the checks and the log; no Wine here
+command -v jq >/dev/null || e2e_die "jq is missing: run scripts/install-deps"
+
+E2E_NAME=linux_cli
+E2E_WORK=${BRG40_E2E_DIR:-$(dirname "$cli")/e2e}/$E2E_NAME
+rm -rf "$E2E_WORK" && mkdir -p "$E2E_WORK" || e2e_die "cannot create $E2E_WORK"
+SIM_PID=""
+cleanup() {
+    [[ -n $SIM_PID ]] && kill "$SIM_PID" 2>/dev/null
+    wait 2>/dev/null
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+export BRG40_SIM_DIR=$E2E_WORK/sim
+mkdir -p "$BRG40_SIM_DIR"
+"$sim_bin" --dir "$BRG40_SIM_DIR" >"$E2E_WORK/sim.out" 2>&1 &
+SIM_PID=$!
+e2e_wait_until 5 test -s "$BRG40_SIM_DIR/port" || e2e_die "the simulator did not start (see $E2E_WORK/sim.out)"
+export BRG40_SIM_PORT
+BRG40_SIM_PORT=$(cat "$BRG40_SIM_DIR/port")
+e2e_ctl() { "$ctl_bin" "$@"; }
+
+# The preserved block's folder, as systemd's StateDirectory= would give it.
+export STATE_DIRECTORY=$E2E_WORK/state
+mkdir -p "$STATE_DIRECTORY"
+# The sanitizer runtime of a host build comes after umockdev's preload library.
+export ASAN_OPTIONS=${ASAN_OPTIONS:-verify_asan_link_order=0}
+
+"$gen" "$E2E_WORK/new105.fwu" 1.05 || e2e_die "no image"
+
+# b NAME ARGS...: brg40 inside the emulated machine; exit status in $rc, output in NAME.out / .err.
+b() {
+    local name=$1
+    shift
+    timeout 300 "$bridge" -- "$cli" "$@" >"$E2E_WORK/$name.out" 2>"$E2E_WORK/$name.err"
+    rc=$?
+}
+result() { jq -c "select(.event == \"result\") | $2" <"$E2E_WORK/$1.out"; }
+events() { jq -r "$2" <"$E2E_WORK/$1.out"; }
+state_of_3() { e2e_ctl state | grep '^lpt3 '; }
+loader_count() { e2e_ctl loader-transcript 3 | grep -c '^#'; }
+
+# --- normal mode through the library ------------------------------------------------------------
+e2e_ctl attach 3 version=1.04 >/dev/null
+e2e_ctl set 3 i2c-present 5068 >/dev/null
+b list --json list
+e2e_expect_eq "list: the converter at 3 with 1.04, no update-mode device" \
+    "$rc $(result list '[.converters[0].number, .converters[0].firmware, (.update_devices|length)]')" '0 [3,"1.04",0]'
+b info --json info
+e2e_expect_eq "info: firmware and hardware" "$rc $(result info '[.number, .firmware, .hardware.bits6]')" '0 [3,"1.04",6]'
+b scan --json i2c scan
+e2e_expect_eq "i2c scan: exactly the two devices" "$rc $(result scan .addresses)" '0 ["0x50","0x68"]'
+
+# --- fw update 1.04 -> 1.05 over libusb -------------------------------------------------------------
+b update --json fw update "$E2E_WORK/new105.fwu"
+e2e_expect_eq "fw update: exit 0, versions before and after, every exchange" \
+    "$rc $(result update '[.version_before, .version_after, .exchanges]')" '0 ["1.04","1.05",3170]'
+e2e_ctl loader-transcript 3 >"$E2E_WORK/loader_update"
+L=$E2E_WORK/loader_update
+e2e_expect_eq "the exchanges: 1 + 1408 reads, 352 erases, 1408 writes, one close byte" \
+    "$(grep -c ' 01' "$L") $(grep -c ' 03' "$L") $(grep -c ' 02' "$L") $(grep -c ' FF$' "$L")" "1409 352 1408 1"
+e2e_expect_grep "the converter runs 1.05, flash intact" <(state_of_3) '^lpt3 mode=normal version=1\.05 intact=1'
+e2e_expect_grep "the preserved block is the device's own" <(e2e_ctl flash 3) 'kept=1'
+e2e_expect_eq "the state folder is empty again" "$(ls -A "$STATE_DIRECTORY")" ""
+
+# --- unplugged in the middle of the writes, then recovered --------------------------------------------
+# The loader leaves write 10 unanswered, so that the unplug surely lands in the writes (after the
+# last erase has cleared the preserved block on the device).
+before=$(loader_count)
+stall=$((before + 1 + 352 + 10))
+e2e_ctl loader-fault 3 "$stall" ignore >/dev/null
+timeout 300 "$bridge" -- "$cli" --json --trace fw update "$E2E_WORK/new105.fwu" --yes \
+    >"$E2E_WORK/unplugged.out" 2>"$E2E_WORK/unplugged.err" &
+pid=$!
+e2e_wait_until 60 test "$(loader_count)" -ge "$stall"
+e2e_ctl unplug 3 >/dev/null
+wait "$pid"
+rc=$?
+e2e_expect_eq "unplugged during the writes: exit 1, message 117" \
+    "$rc $(events unplugged 'select(.event=="message") | .id')" "1 117"
+e2e_expect_grep "  ... the transfer failed because the device went" "$E2E_WORK/unplugged.err" 'LIBUSB_ERROR_NO_DEVICE'
+e2e_check "  ... the block is kept in the state folder" test -s "$STATE_DIRECTORY/preserved-usb-1-2.bin"
+e2e_expect_grep "  ... the device's block was erased" <(e2e_ctl flash 3) 'kept=0'
+e2e_ctl loader-clear 3 >/dev/null
+e2e_ctl replug 3 >/dev/null
+b recover --json fw update "$E2E_WORK/new105.fwu" --yes
+e2e_expect_eq "fw update again: recovered from update mode, 1.05" \
+    "$rc $(result recover '[.version_before, .version_after]')" '0 ["FF.FF","1.05"]'
+e2e_expect_grep "  ... normal mode with 1.05, flash intact" <(state_of_3) '^lpt3 mode=normal version=1\.05 intact=1'
+e2e_expect_grep "  ... the preserved block came back from the state folder" <(e2e_ctl flash 3) 'kept=1'
+e2e_expect_eq "  ... and the state folder is empty again" "$(ls -A "$STATE_DIRECTORY")" ""
+e2e_end

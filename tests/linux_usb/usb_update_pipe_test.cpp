@@ -1,0 +1,186 @@
+// The libusb update pipe against the converter on an emulated USB bus: a whole programming run and
+// closing check over the first bulk endpoints, and an unplug in the middle of the writes that a
+// second run recovers from with the block kept in the state folder.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <thread>
+
+#include "closing_check.h"
+#include "firmup_messages.h"
+#include "image_gen.h"
+#include "mock_usb.h"
+#include "programming_run.h"
+#include "recording_dialog.h"
+#include "simulated_update_device.h"
+#include "state_dir_store.h"
+#include "usb_update_device.h"
+#include "usb_update_pipe.h"
+#include "usb_follower.h"
+
+namespace {
+
+// The loader's pipes of a converter in this process, as the emulated bus reaches them.
+class ConverterLink : public sim::UpdateLink {
+public:
+    explicit ConverterLink(UpdateDevice& device) : device_(device) {}
+    bool update_device_present() override { return device_.reachable(); }
+    void pipe_write(const uint8_t* data, size_t size) override { device_.converter().pipe_write(data, size); }
+    size_t pipe_read(uint8_t* out, size_t size) override { return device_.converter().pipe_read(out, size); }
+
+private:
+    UpdateDevice& device_;
+};
+
+// A fresh folder for the store, removed with its files at the end.
+class TempFolder {
+public:
+    TempFolder() {
+        std::string pattern = testing::TempDir() + "brg40_state_XXXXXX";
+        path_ = mkdtemp(&pattern[0]) != nullptr ? pattern : std::string();
+    }
+    ~TempFolder() { std::filesystem::remove_all(path_); }
+    const std::string& path() const { return path_; }
+
+private:
+    std::string path_;
+};
+
+class UsbUpdatePipeTest : public testing::Test {
+protected:
+    void SetUp() override {
+        const char* preload = std::getenv("LD_PRELOAD");
+        ASSERT_TRUE(preload != nullptr && std::strstr(preload, "umockdev-preload") != nullptr)
+            << "run under umockdev-wrapper";
+        usb.plug();
+    }
+    void TearDown() override { EXPECT_TRUE(usb.unknown_requests().empty()) << usb.unknown_requests()[0]; }
+
+    // The flash a run of the same image leaves on a converter reached without USB.
+    std::array<uint8_t, sim::kFlashSize> ReferenceFlash() {
+        UpdateDevice reference(1, 4, 9);
+        DevicePipe pipe(reference);
+        RecordingDialog face;
+        FirmupProgramState state;
+        EXPECT_EQ(ProgramFirmware(image.path(), 0x0104, face, pipe, state), RunOutcome::Completed);
+        return reference.flash().bytes;
+    }
+
+    // A completed run says so; the closing check that passes adds nothing.
+    void ExpectOnlyUpdatedMessage() {
+        ASSERT_EQ(face.messages.size(), 1u);
+        EXPECT_EQ(face.messages[0].text, kMsgUpdated.text);
+        face.clear();
+    }
+
+    // First member: the testbed outlives the emulated device.
+    std::unique_ptr<UMockdevTestbed, decltype(&g_object_unref)> bed{umockdev_testbed_new(), g_object_unref};
+    UMockdevTestbed* testbed = bed.get();
+    UpdateDevice device{1, 4, 9};
+    ConverterLink link{device};
+    sim::MockUsb usb{testbed, link};
+    TempFile image{sim::make_image({})};  // 1.05 over the device's 1.04
+    TempFolder folder;
+    StateDirStore store{folder.path()};
+    RecordingDialog face;
+};
+
+TEST_F(UsbUpdatePipeTest, WholeRunAndClosingCheckOverTheFirstBulkEndpoints) {
+    const auto expected = ReferenceFlash();
+    usb.bind_driver("usbhid");  // the pipe must take the interface from it
+    UsbUpdatePipe pipe;
+    FirmupProgramState state(&store);
+    ASSERT_EQ(ProgramFirmware(image.path(), 0x0104, face, pipe, state), RunOutcome::Completed);
+    EXPECT_EQ(pipe.DeviceId(), "usb-1-2");
+    EXPECT_EQ(usb.driver_disconnects(), 1u);
+    EXPECT_EQ(pipe.CommandEndpoint(), sim::kMockCommandEndpoint);
+    EXPECT_EQ(pipe.ReplyEndpoint(), sim::kMockReplyEndpoint);
+    EXPECT_EQ(device.flash().bytes, expected);
+    EXPECT_TRUE(std::filesystem::exists(folder.path() + "/preserved-usb-1-2.bin"));
+    ExpectOnlyUpdatedMessage();
+
+    EXPECT_TRUE(CloseUpdateSession(face, pipe, state));
+    EXPECT_TRUE(face.messages.empty());
+    EXPECT_FALSE(device.update_mode());
+    EXPECT_EQ(device.reported_version(), 0x0105);
+    EXPECT_EQ(device.flash_bytes(0x5FE0, 16), device.preserved_value());
+    EXPECT_TRUE(device.loader().protocol_errors().empty());
+    EXPECT_EQ(usb.endpoints_used(), (std::set<uint8_t>{sim::kMockCommandEndpoint, sim::kMockReplyEndpoint}));
+    EXPECT_TRUE(std::filesystem::is_empty(folder.path())) << "the stored copy goes with the session";
+}
+
+TEST_F(UsbUpdatePipeTest, UnplugDuringTheWritesFailsTheRunAndTheNextRunRecovers) {
+    // Exchange 1 reads the block, 2 to 353 erase, the writes follow: stop ten writes in, when the
+    // last erase has cleared the block on the device.
+    usb.unplug_at_out(1 + 352 + 10);
+    {
+        UsbUpdatePipe pipe;
+        FirmupProgramState state(&store);
+        EXPECT_EQ(ProgramFirmware(image.path(), 0x0104, face, pipe, state), RunOutcome::Stopped);
+        ASSERT_EQ(face.messages.size(), 1u);
+        EXPECT_EQ(face.messages[0].text, 117u);  // the write failed
+        EXPECT_FALSE(usb.plugged());
+        EXPECT_EQ(pipe.DeviceId(), "");
+    }
+    ASSERT_EQ(device.flash_bytes(0x5FE0, 16), std::vector<uint8_t>(16, 0xFF));
+    ASSERT_TRUE(device.update_mode());
+
+    // The program starts again (a new state: only the folder remembers) on the device plugged
+    // back in at a new address on the same port.
+    usb.unplug_at_out(0);
+    usb.plug();
+    face.clear();
+    UsbUpdatePipe pipe;
+    FirmupProgramState state(&store);
+    ASSERT_EQ(ProgramFirmware(image.path(), 0x0104, face, pipe, state), RunOutcome::Completed);
+    EXPECT_EQ(usb.devnode(), "/dev/bus/usb/001/003");
+    ExpectOnlyUpdatedMessage();
+    EXPECT_TRUE(CloseUpdateSession(face, pipe, state));
+    EXPECT_TRUE(face.messages.empty());
+    EXPECT_EQ(device.reported_version(), 0x0105);
+    EXPECT_EQ(device.flash_bytes(0x5FE0, 16), device.preserved_value());
+    EXPECT_TRUE(std::filesystem::is_empty(folder.path()));
+}
+
+TEST_F(UsbUpdatePipeTest, ListAndWaitFollowThePlug) {
+    UsbContext usbContext;
+    ASSERT_NE(usbContext.context(), nullptr);
+    EXPECT_EQ(ListUsbUpdateDevices(usbContext.context()), std::vector<std::string>{"usb-1-2"});
+    usb.unplug();
+    EXPECT_TRUE(ListUsbUpdateDevices(usbContext.context()).empty());
+    EXPECT_FALSE(WaitForUsbUpdateDevice(usbContext.context(), 0.3, [] { return false; }));
+
+    std::thread later([this] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        usb.plug();
+    });
+    EXPECT_TRUE(WaitForUsbUpdateDevice(usbContext.context(), 60, [] { return false; }));
+    later.join();
+    EXPECT_EQ(ListUsbUpdateDevices(usbContext.context()), std::vector<std::string>{"usb-1-2"});
+}
+
+TEST_F(UsbUpdatePipeTest, FollowerKeepsTheDeviceOnTheBusWhileTheConverterIsInUpdateMode) {
+    usb.unplug();
+    sim::SerialLink serial(link);
+    sim::UsbFollower follower(usb, serial);
+    follower.step();
+    EXPECT_TRUE(usb.plugged());
+    device.unplug();
+    follower.step();
+    EXPECT_FALSE(usb.plugged());
+    device.converter().replug();
+    follower.step();
+    EXPECT_TRUE(usb.plugged());
+
+    // The close byte starts the intact image: the converter leaves update mode, and the bus.
+    DevicePipe direct(device);
+    FirmupProgramState state;
+    ASSERT_TRUE(CloseUpdateSession(face, direct, state));
+    follower.step();
+    EXPECT_FALSE(usb.plugged());
+}
+
+}  // namespace

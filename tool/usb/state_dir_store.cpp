@@ -1,0 +1,93 @@
+// The preserved-block store in the state folder: written to a temporary file, synced, renamed
+// over the old copy, and the folder synced, so that a crash or a power cut leaves either the old
+// copy or the new one, never a part, and the rename itself is on the disk.
+#include "state_dir_store.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+#include "preserved_file_name.h"
+
+namespace {
+
+bool WriteWhole(int fd, const uint8_t* data, size_t size) {
+    while (size > 0) {
+        const ssize_t written = write(fd, data, size);
+        if (written < 0 && errno == EINTR) {
+            continue;
+        }
+        if (written <= 0) {
+            return false;
+        }
+        data += written;
+        size -= static_cast<size_t>(written);
+    }
+    return true;
+}
+
+bool SyncFolder(const std::string& folder) {
+    const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    const bool synced = fsync(fd) == 0;
+    close(fd);
+    return synced;
+}
+
+}  // namespace
+
+std::string StateDirStore::DefaultFolder() {
+    const char* state = std::getenv("STATE_DIRECTORY");
+    if (state != nullptr && *state != '\0') {
+        const std::string folders(state);
+        return folders.substr(0, folders.find(':'));
+    }
+    return "/var/lib/brg40";
+}
+
+bool StateDirStore::Save(const std::string& deviceId, const uint8_t (&block)[kPreservedSize]) {
+    // Only root may make /var/lib/brg40; a missing folder that cannot be made fails the save.
+    if (mkdir(m_folder.c_str(), 0755) != 0 && errno != EEXIST) {
+        return false;
+    }
+    const std::string path = m_folder + "/" + PreservedFileName(deviceId);
+    const std::string temporary = path + ".new";
+    const int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        return false;
+    }
+    const bool whole = WriteWhole(fd, block, kPreservedSize) && fsync(fd) == 0;
+    const bool closed = close(fd) == 0;
+    if (!whole || !closed || rename(temporary.c_str(), path.c_str()) != 0) {
+        unlink(temporary.c_str());
+        return false;
+    }
+    return SyncFolder(m_folder);
+}
+
+bool StateDirStore::Load(const std::string& deviceId, uint8_t (&block)[kPreservedSize]) {
+    const std::string path = m_folder + "/" + PreservedFileName(deviceId);
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    struct stat info = {};
+    uint8_t bytes[kPreservedSize];
+    const bool whole = fstat(fd, &info) == 0 && info.st_size == kPreservedSize &&
+                       read(fd, bytes, kPreservedSize) == static_cast<ssize_t>(kPreservedSize);
+    close(fd);
+    if (whole) {
+        std::memcpy(block, bytes, kPreservedSize);
+    }
+    return whole;
+}
+
+void StateDirStore::Remove(const std::string& deviceId) {
+    unlink((m_folder + "/" + PreservedFileName(deviceId)).c_str());
+}

@@ -1,0 +1,26 @@
+// The preserved-block store on Linux: one small file per update-mode device in the program's
+// state folder ("$STATE_DIRECTORY/preserved-<device>.bin", else /var/lib/brg40).
+#ifndef BRG40_STATE_DIR_STORE_H
+#define BRG40_STATE_DIR_STORE_H
+
+#include <string>
+
+#include "preserved_store.h"
+
+class StateDirStore : public PreservedStore {
+public:
+    // The folder of the store: the first entry of $STATE_DIRECTORY when set (systemd's
+    // StateDirectory=, which may list several separated by ':'), else /var/lib/brg40.
+    static std::string DefaultFolder();
+
+    explicit StateDirStore(std::string folder = DefaultFolder()) : m_folder(std::move(folder)) {}
+
+    bool Save(const std::string& deviceId, const uint8_t (&block)[kPreservedSize]) override;
+    bool Load(const std::string& deviceId, uint8_t (&block)[kPreservedSize]) override;
+    void Remove(const std::string& deviceId) override;
+
+private:
+    std::string m_folder;
+};
+
+#endif

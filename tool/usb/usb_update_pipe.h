@@ -1,0 +1,45 @@
+// The update pipe over libusb: the first bulk OUT endpoint of interface 0 carries the commands,
+// the first bulk IN endpoint the replies.
+#ifndef BRG40_USB_UPDATE_PIPE_H
+#define BRG40_USB_UPDATE_PIPE_H
+
+#include <libusb.h>
+
+#include <string>
+
+#include "update_pipe.h"
+#include "usb_update_device.h"
+
+// The device is found and its interface claimed at the first transfer and kept for all that
+// follow; a transfer that fails (time-out, device gone, stall) releases it, and the next transfer
+// finds the device again.
+class UsbUpdatePipe : public UpdatePipe {
+public:
+    UsbUpdatePipe() = default;
+    ~UsbUpdatePipe() override;
+    UsbUpdatePipe(const UsbUpdatePipe&) = delete;
+    UsbUpdatePipe& operator=(const UsbUpdatePipe&) = delete;
+
+    int Write(const uint8_t* data, uint32_t size) override;
+    int Read(uint8_t* data, uint32_t size) override;
+    // UsbDeviceName of the device while it is open; empty otherwise.
+    std::string DeviceId() override { return m_device; }
+
+    // The endpoints in use while the device is open (0 otherwise).
+    uint8_t CommandEndpoint() const { return m_commandEndpoint; }
+    uint8_t ReplyEndpoint() const { return m_replyEndpoint; }
+
+private:
+    bool Open();
+    bool Claim(libusb_device* device);
+    void Close();
+    int Transfer(uint8_t* data, uint32_t size, bool toDevice);
+
+    UsbContext m_usb;  // a context of its own: no state shared with other libusb users
+    libusb_device_handle* m_handle = nullptr;
+    uint8_t m_commandEndpoint = 0;
+    uint8_t m_replyEndpoint = 0;
+    std::string m_device;
+};
+
+#endif
