@@ -1,0 +1,50 @@
+// A SCSI device's generic node /dev/sgN in a umockdev testbed: its sysfs entry, the node, and
+// answers to the SG_IO requests a program under test sends it, from a simulated device.
+#ifndef BRG40_SIM_LINUX_MOCK_SG_H
+#define BRG40_SIM_LINUX_MOCK_SG_H
+
+#include <scsi/sg.h>
+#include <umockdev.h>
+
+#include <functional>
+#include <string>
+
+#include "scsi.h"
+
+namespace sim {
+
+// The request the device receives for one SG_IO header (data pointing at `data`), and the
+// outcome written back into the header, its sense buffer and the errno the call fails with
+// (0: it succeeds). A reply that fails with a Windows error fails the call with the errno that
+// the library turns back into that error.
+ScsiRequest request_from_sg(const sg_io_hdr& hdr, uint8_t* data);
+int apply_sg_reply(const ScsiReply& reply, sg_io_hdr& hdr, uint8_t* sense);
+
+class MockSg {
+public:
+    // Carries one request to the device; false when the device is not there any more.
+    using Answer = std::function<bool(const ScsiRequest& request, ScsiReply& reply)>;
+
+    // Adds /dev/sg<number> with an "add" uevent; removed with a "remove" uevent on destruction.
+    // The testbed must outlive this object.
+    MockSg(UMockdevTestbed* testbed, int number, Answer answer);
+    ~MockSg();
+    MockSg(const MockSg&) = delete;
+    MockSg& operator=(const MockSg&) = delete;
+
+    const std::string& devnode() const { return m_devnode; }
+
+private:
+    static gboolean OnIoctl(UMockdevIoctlBase* handler, UMockdevIoctlClient* client, gpointer self);
+    void Handle(UMockdevIoctlClient* client);
+
+    UMockdevTestbed* m_testbed;
+    Answer m_answer;
+    UMockdevIoctlBase* m_handler;
+    std::string m_syspath;
+    std::string m_devnode;
+};
+
+}  // namespace sim
+
+#endif
