@@ -135,12 +135,16 @@ TEST_P(CommandTable, ArrivesAsTheTableSays) {
             EXPECT_EQ(r.request.data, nullptr);
             break;
         case Data::Send:
-            // Straight from the caller's buffer, no copy.
-            EXPECT_EQ(r.request.data, send_);
+            // Straight from the caller's buffer, no copy (seen where the device sees addresses).
+            if (support::buffers_arrive_in_place()) {
+                EXPECT_EQ(r.request.data, send_);
+            }
             EXPECT_EQ(r.data_out, std::vector<uint8_t>(send_, send_ + c.transfer));
             break;
         case Data::Receive:
-            EXPECT_EQ(r.request.data, receive_);
+            if (support::buffers_arrive_in_place()) {
+                EXPECT_EQ(r.request.data, receive_);
+            }
             EXPECT_EQ(r.data_in, std::vector<uint8_t>(receive_, receive_ + c.transfer));
             break;
         case Data::Internal:

@@ -154,6 +154,10 @@ std::vector<uint32_t> sleeps() {
     return state().sleeps;
 }
 
+bool buffers_arrive_in_place() {
+    return true;
+}
+
 std::vector<std::string> block_errors() {
     std::lock_guard<std::mutex> guard(state().mutex);
     return state().block_errors;

@@ -48,6 +48,10 @@ std::vector<std::string> opened_names();
 size_t open_handle_count();
 // Sleeps the library asked for, in milliseconds.
 std::vector<uint32_t> sleeps();
+// True when the devices see the caller's own buffer addresses (this seam); false where the
+// requests cross an emulated kernel, which hands the device a copy of the bytes.
+bool buffers_arrive_in_place();
+
 // Pass-through blocks whose fixed fields were wrong (the request then failed with 87).
 std::vector<std::string> block_errors();
 

@@ -1,0 +1,110 @@
+// The test support of the library suites (sim_os.h) for the library's real Linux seam: the bench's
+// devices are SCSI generic nodes in a umockdev testbed (LPTn is /dev/sg(n-1), present while a
+// device is attached there), and every SG_IO request the library sends reaches them through the
+// kernel interface that umockdev emulates. The library itself runs unchanged.
+#include <dirent.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
+#include <string>
+#include <memory>
+#include <thread>
+
+#include "mock_sg.h"
+#include "sim_os.h"
+
+namespace support {
+
+namespace {
+
+struct State {
+    std::mutex mutex;  // the bench, as in the Windows test seam
+    std::unique_ptr<sim::Bench> bench{new sim::Bench};
+    UMockdevTestbed* testbed = nullptr;
+    std::unique_ptr<sim::MockSg> nodes[9];
+    size_t own_threads = 1;  // of the program's name once the testbed runs (its ioctl thread too)
+};
+
+State& state() {
+    static State* s = new State;  // lives until the process ends: the testbed's threads use it
+    return *s;
+}
+
+std::string thread_name(const std::string& task) {
+    std::ifstream in("/proc/self/task/" + task + "/comm");
+    std::string name;
+    std::getline(in, name);
+    return name;
+}
+
+// Threads that carry the program's own name: the main thread and the library's workers (the
+// testbed's threads are named by GLib).
+size_t program_thread_count() {
+    const std::string own = thread_name(std::to_string(getpid()));
+    size_t n = 0;
+    if (DIR* dir = opendir("/proc/self/task")) {
+        while (const dirent* e = readdir(dir)) {
+            n += e->d_name[0] != '.' && thread_name(e->d_name) == own;
+        }
+        closedir(dir);
+    }
+    return n;
+}
+
+// The request as the device at lpt receives it; false (ENODEV) when none is attached.
+bool answer(int lpt, const sim::ScsiRequest& request, sim::ScsiReply& reply) {
+    std::lock_guard<std::mutex> guard(state().mutex);
+    sim::Converter* c = state().bench->device(lpt);
+    if (c == nullptr) {
+        return false;
+    }
+    reply = c->scsi(request);
+    return true;
+}
+
+}  // namespace
+
+sim::Bench& bench() {
+    return *state().bench;
+}
+
+std::unique_lock<std::mutex> lock() {
+    return std::unique_lock<std::mutex>(state().mutex);
+}
+
+void reset() {
+    State& s = state();
+    if (s.testbed == nullptr) {
+        s.testbed = umockdev_testbed_new();
+        for (int lpt = 1; lpt <= 9; ++lpt) {
+            s.nodes[lpt - 1].reset(new sim::MockSg(
+                s.testbed, lpt - 1,
+                [lpt](const sim::ScsiRequest& r, sim::ScsiReply& reply) { return answer(lpt, r, reply); }));
+        }
+        s.own_threads = program_thread_count();
+    }
+    std::lock_guard<std::mutex> guard(s.mutex);
+    s.bench.reset(new sim::Bench);
+}
+
+// The library's workers are detached threads: waits (5 s at most) until no more threads of the
+// program's own name run than before the first test.
+size_t join_threads() {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (program_thread_count() > state().own_threads && std::chrono::steady_clock::now() < until) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return 0;
+}
+
+bool buffers_arrive_in_place() {
+    return false;
+}
+
+// The kernel builds the request from the library's header; there is no block to check.
+std::vector<std::string> block_errors() {
+    return {};
+}
+
+}  // namespace support
