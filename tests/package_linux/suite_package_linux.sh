@@ -47,8 +47,9 @@ for kind in tgz deb; do
 
     # pkg-config: the .pc file finds its prefix from where it lies.
     export PKG_CONFIG_PATH=$root/lib/pkgconfig
-    e2e_expect_eq "$kind: pkg-config places the headers in the unpacked package" \
-        "$(pkg-config --cflags brg40firmup)" "-I$root/include"
+    e2e_expect_eq "$kind: pkg-config places headers and library in the unpacked package" \
+        "$(realpath "$(pkg-config --variable=includedir brg40firmup)" "$(pkg-config --variable=libdir brg40firmup)")" \
+        "$(realpath "$root/include" "$root/lib")"
     cc -std=c11 -Wall -Wextra -Werror "$root/share/brg40/examples/list_converters.c" \
         $(pkg-config --cflags --libs brg40firmup) -o "$W/list_converters_$kind" >"$W/build_pc_$kind.out" 2>&1
     e2e_expect_eq "$kind: a C example builds through pkg-config" "$?" "0"
