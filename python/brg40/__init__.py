@@ -1,0 +1,27 @@
+"""brg40: the NKV-BRG40M USB to SPI/I2C converter from Python, through its device access library
+(libbrg40firmup.so.1 on Linux, Brg40Firmup_x64.dll on Windows; $BRG40_LIBRARY names another file).
+
+    import brg40
+
+    with brg40.open() as c:
+        print(c.firmware_version())
+        eeprom = c.eeprom_read(256)
+
+Every failed call raises Brg40Error with the status, its text and what to check.
+"""
+
+from .converter import MAX_TRANSFER, Converter, HwInfo, Version, find, library_version
+from .errors import Brg40Error
+from .slave import Bus, SlaveBatch, SlaveReceiver
+from .status import STATUSES, status_cause, status_text
+
+__all__ = [
+    "MAX_TRANSFER", "Brg40Error", "Bus", "Converter", "HwInfo", "STATUSES", "SlaveBatch", "SlaveReceiver",
+    "Version", "find", "library_version", "open", "status_cause", "status_text",
+]
+__version__ = "1.1.0"
+
+
+def open(number: int | None = None) -> Converter:  # noqa: A001  (brg40.open reads as intended)
+    """Opens the first converter, or device number n as find() lists it; see Converter."""
+    return Converter(number)
