@@ -84,8 +84,10 @@
  *   sense data, 1117. Sense data are read exactly as on Windows.
  * - Slave receive: delivery by window message (delivery nonzero) does not exist; the call
  *   returns 50 (ERROR_NOT_SUPPORTED) and starts nothing. Delivery by callback works as on
- *   Windows, on a POSIX thread. Unloading the library (dlclose) while a worker runs is not
- *   supported: end the slave mode first.
+ *   Windows, on a POSIX thread. Keep the handle open until a worker has ended (leave the slave
+ *   mode, then wait 600 ms): Linux soon gives a closed descriptor's number to another file, and a
+ *   worker's last request would reach that file (the Python package waits by itself). Unloading
+ *   the library (dlclose) while a worker runs is not supported either.
  * - brg40_get_dll_version reads the library's own version constant (there is no version
  *   resource).
  */

@@ -90,6 +90,11 @@ bool os_close_device(OsHandle handle) {
 }
 
 bool os_scsi_pass_through(OsHandle handle, CommandBlock* block, uint32_t* error) {
+    const int fd = descriptor_of(handle);
+    if (fd < 0) {
+        *error = windows_error_for_errno(EBADF);  // a null handle names no descriptor
+        return false;
+    }
     ScsiPassThroughDirect& p = block->sptd;
     sg_io_hdr_t hdr;
     std::memset(&hdr, 0, sizeof(hdr));
@@ -107,7 +112,7 @@ bool os_scsi_pass_through(OsHandle handle, CommandBlock* block, uint32_t* error)
     hdr.mx_sb_len = p.SenseInfoLength;
     hdr.sbp = block->sense;  // the sense data lands where the core reads it on Windows
     hdr.timeout = p.TimeOutValue * 1000u;
-    if (ioctl(descriptor_of(handle), SG_IO, &hdr) < 0) {
+    if (ioctl(fd, SG_IO, &hdr) < 0) {
         *error = windows_error_for_errno(errno);
         return false;
     }

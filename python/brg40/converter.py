@@ -9,7 +9,7 @@ from typing import Callable, NamedTuple
 
 from . import _api
 from .errors import Brg40Error
-from .slave import Bus, SlaveBatch, SlaveReceiver
+from .slave import Bus, SlaveBatch, SlaveReceiver, wait_for_stopped_workers
 
 #: One request carries at most this many bytes (a 16-bit length).
 MAX_TRANSFER = 0xFFFF
@@ -94,6 +94,7 @@ class Converter:
     def close(self) -> None:
         """Closes the handle (brg40_close); later calls fail with status 6 (invalid handle)."""
         if self._handle is not None:
+            wait_for_stopped_workers()  # their last request still uses this handle
             self._lib.brg40_close(self._handle)
             self._handle = None
 

@@ -179,6 +179,14 @@ class SlaveReceiver:
             yield batch
 
 
+def wait_for_stopped_workers() -> None:
+    """Returns once every worker of a stopped receiver has noticed the end (at most 600 ms after
+    the stop). A handle must stay open until then: on Linux a closed descriptor's number is soon
+    another file's, and a worker's last request would reach that file."""
+    done = max(slot.stopped + WORKER_NOTICES_END for slot in _SLOTS.values())
+    time.sleep(max(0.0, done - time.monotonic()))
+
+
 @atexit.register
 def _stop_all() -> None:
     # A worker must not call into an interpreter that is shutting down: stop what still

@@ -62,9 +62,9 @@ def sim() -> Iterator[Sim]:
     assert _wait_for(lambda: brg40.find() == [NUMBER]), "the converter did not appear in the testbed"
     s.commands()
     yield s
+    assert s.ctl("protocol-errors", str(NUMBER)) == ""
     s.ctl("detach", str(NUMBER))
     assert _wait_for(lambda: brg40.find() == []), "the converter did not leave the testbed"
-    assert s.ctl("protocol-errors", str(NUMBER)) == ""
 
 
 @pytest.fixture
