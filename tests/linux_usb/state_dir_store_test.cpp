@@ -88,6 +88,21 @@ TEST_F(StateDirStoreTest, AFolderThatCannotBeMadeFailsTheSave) {
     EXPECT_FALSE(store.Save("usb-1-2", a));
 }
 
+TEST(StateDirStoreFolder, AUserWithoutRootRightsGetsTheirOwnStateFolder) {
+    EXPECT_EQ(StateDirStore::FolderFor(nullptr, false, "/home/ann/.state", "/home/ann"), "/home/ann/.state/brg40");
+    EXPECT_EQ(StateDirStore::FolderFor(nullptr, false, nullptr, "/home/ann"), "/home/ann/.local/state/brg40");
+    EXPECT_EQ(StateDirStore::FolderFor(nullptr, false, "relative", "/home/ann"), "/home/ann/.local/state/brg40");
+    EXPECT_EQ(StateDirStore::FolderFor("/run/s", false, "/home/ann/.state", "/home/ann"), "/run/s");
+    EXPECT_EQ(StateDirStore::FolderFor("", true, "/home/ann/.state", "/home/ann"), "/var/lib/brg40");
+}
+
+TEST_F(StateDirStoreTest, MissingParentFoldersAreMade) {
+    StateDirStore store(root + "/home/.local/state/brg40");
+    ASSERT_TRUE(store.Save("usb-1-2", a));
+    uint8_t got[16] = {};
+    EXPECT_TRUE(store.Load("usb-1-2", got));
+}
+
 TEST(StateDirStoreFolder, FirstStateDirectoryElseVarLib) {
     const char* saved = std::getenv("STATE_DIRECTORY");
     const std::string keep = saved ? saved : "";

@@ -43,18 +43,38 @@ bool SyncFolder(const std::string& folder) {
 }  // namespace
 
 std::string StateDirStore::DefaultFolder() {
-    const char* state = std::getenv("STATE_DIRECTORY");
-    if (state != nullptr && *state != '\0') {
-        const std::string folders(state);
+    return FolderFor(std::getenv("STATE_DIRECTORY"), geteuid() == 0, std::getenv("XDG_STATE_HOME"),
+                     std::getenv("HOME"));
+}
+
+std::string StateDirStore::FolderFor(const char* stateDirectory,
+                                     bool root,
+                                     const char* xdgStateHome,
+                                     const char* home) {
+    if (stateDirectory != nullptr && *stateDirectory != '\0') {
+        const std::string folders(stateDirectory);
         return folders.substr(0, folders.find(':'));
     }
-    return "/var/lib/brg40";
+    if (root) {
+        return "/var/lib/brg40";
+    }
+    if (xdgStateHome != nullptr && *xdgStateHome == '/') {
+        return std::string(xdgStateHome) + "/brg40";
+    }
+    return std::string(home != nullptr ? home : "") + "/.local/state/brg40";
 }
 
 bool StateDirStore::Save(const std::string& deviceId, const uint8_t (&block)[kPreservedSize]) {
-    // Only root may make /var/lib/brg40; a missing folder that cannot be made fails the save.
-    if (mkdir(m_folder.c_str(), 0755) != 0 && errno != EEXIST) {
-        return false;
+    // The folder and its parents (~/.local/state may not exist yet); one that cannot be made
+    // fails the save, and the run goes on with its copy in memory.
+    for (size_t slash = m_folder.find('/', 1);; slash = m_folder.find('/', slash + 1)) {
+        const std::string part = m_folder.substr(0, slash);
+        if (mkdir(part.c_str(), 0755) != 0 && errno != EEXIST) {
+            return false;
+        }
+        if (slash == std::string::npos) {
+            break;
+        }
     }
     const std::string path = m_folder + "/" + PreservedFileName(deviceId);
     const std::string temporary = path + ".new";

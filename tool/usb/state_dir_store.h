@@ -1,5 +1,6 @@
 // The preserved-block store on Linux: one small file per update-mode device in the program's
-// state folder ("$STATE_DIRECTORY/preserved-<device>.bin", else /var/lib/brg40).
+// state folder ("$STATE_DIRECTORY/preserved-<device>.bin", else /var/lib/brg40 for root and the
+// user's own state folder for anyone else).
 #ifndef BRG40_STATE_DIR_STORE_H
 #define BRG40_STATE_DIR_STORE_H
 
@@ -10,8 +11,12 @@
 class StateDirStore : public PreservedStore {
 public:
     // The folder of the store: the first entry of $STATE_DIRECTORY when set (systemd's
-    // StateDirectory=, which may list several separated by ':'), else /var/lib/brg40.
+    // StateDirectory=, which may list several separated by ':'), else /var/lib/brg40 for root;
+    // a user without root rights (the udev rule lets them update) gets $XDG_STATE_HOME/brg40,
+    // else ~/.local/state/brg40, a folder they can write.
     static std::string DefaultFolder();
+    // The same from the values given (null: unset).
+    static std::string FolderFor(const char* stateDirectory, bool root, const char* xdgStateHome, const char* home);
 
     explicit StateDirStore(std::string folder = DefaultFolder()) : m_folder(std::move(folder)) {}
 
