@@ -205,12 +205,10 @@ public:
     /// Hands the handle over to the caller, who then closes it; this object holds none.
     /// @returns the handle.
     Brg40Handle release() noexcept { return std::exchange(handle_, nullptr); }
-    /// Closes the handle now (nothing when none is held).
-    void close() noexcept {
-        if (handle_ != nullptr) {
-            brg40_close(std::exchange(handle_, nullptr));
-        }
-    }
+    /// Closes the handle now (nothing when none is held). A library worker of a receiver that
+    /// stopped less than 600 ms ago may still send its last request on this handle, so the close
+    /// waits until then: on Linux a closed descriptor's number soon belongs to another file.
+    void close() noexcept;
 
     /// Reads the firmware version (brg40_get_fw_version, 5 s).
     /// @returns the version.
@@ -561,6 +559,22 @@ inline SlaveReceiver Converter::receive(Bus bus,
     }
     SlaveReceiver::start_worker(bus, handle_);
     return receiver;
+}
+
+inline void Converter::close() noexcept {
+    if (handle_ == nullptr) {
+        return;
+    }
+    for (Bus bus : {Bus::I2c, Bus::Spi}) {
+        SlaveReceiver::Slot& s = SlaveReceiver::slot(bus);
+        std::chrono::steady_clock::time_point until;
+        {
+            std::lock_guard<detail::Lock> guard(s.mutex);
+            until = s.stopped + SlaveReceiver::kWorkerNoticesEnd;
+        }
+        std::this_thread::sleep_until(until);
+    }
+    brg40_close(std::exchange(handle_, nullptr));
 }
 
 }  // namespace brg40

@@ -144,4 +144,16 @@ TEST_F(Wrapper, NewReceiverStartsOnlyOnceTheEarlierWorkerHasSeenTheEnd) {
     EXPECT_EQ(batches, 1);
 }
 
+TEST_F(Wrapper, CloseWaitsUntilAStoppedReceiversWorkerHasEnded) {
+    brg40::Converter c = brg40::Converter::open(1);
+    brg40::SlaveReceiver r = c.receive(brg40::Bus::I2c, 0, 0, [](const brg40::SlaveBatch&) {});
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));  // its worker polls on c's handle
+    r.stop();
+    const auto stopped = std::chrono::steady_clock::now();
+    c.close();
+    // Sooner, the worker's last request could reach whatever file took over the descriptor.
+    EXPECT_GE(std::chrono::steady_clock::now() - stopped, std::chrono::milliseconds(550));
+    EXPECT_EQ(c.handle(), nullptr);
+}
+
 }  // namespace
