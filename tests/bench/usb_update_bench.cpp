@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "closing_check.h"
+#include "converter_link.h"
 #include "image_gen.h"
 #include "minimal_usb_update.h"
 #include "mock_usb.h"
@@ -20,17 +21,6 @@
 #include "usb_update_pipe.h"
 
 namespace {
-
-class ConverterLink : public sim::UpdateLink {
-public:
-    explicit ConverterLink(UpdateDevice& device) : device_(device) {}
-    bool update_device_present() override { return device_.reachable(); }
-    void pipe_write(const uint8_t* data, size_t size) override { device_.converter().pipe_write(data, size); }
-    size_t pipe_read(uint8_t* out, size_t size) override { return device_.converter().pipe_read(out, size); }
-
-private:
-    UpdateDevice& device_;
-};
 
 // A converter in update mode on a fresh emulated bus, for one measurement.
 struct Bench {

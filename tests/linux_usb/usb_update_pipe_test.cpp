@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "closing_check.h"
+#include "converter_link.h"
 #include "firmup_messages.h"
 #include "image_gen.h"
 #include "mock_usb.h"
@@ -22,18 +23,6 @@
 #include "usb_follower.h"
 
 namespace {
-
-// The loader's pipes of a converter in this process, as the emulated bus reaches them.
-class ConverterLink : public sim::UpdateLink {
-public:
-    explicit ConverterLink(UpdateDevice& device) : device_(device) {}
-    bool update_device_present() override { return device_.reachable(); }
-    void pipe_write(const uint8_t* data, size_t size) override { device_.converter().pipe_write(data, size); }
-    size_t pipe_read(uint8_t* out, size_t size) override { return device_.converter().pipe_read(out, size); }
-
-private:
-    UpdateDevice& device_;
-};
 
 // A fresh folder for the store, removed with its files at the end.
 class TempFolder {
