@@ -72,22 +72,33 @@ MockSg::MockSg(UMockdevTestbed* testbed, int number, Answer answer)
     m_syspath = "/devices/pci0000:00/0000:00:14.0/usb2/2-" + n + "/2-" + n + ":1.0/" + host + "/target" + n + ":0:0/" +
                 n + ":0:0:0/scsi_generic/" + name;
     m_devnode = "/dev/" + name;
-    // The handler first, so that the node answers as soon as the "add" uevent is out. The node is
-    // a plain file (given contents), not a terminal: the testbed can then make it again when the
-    // device comes back after a removal.
+    m_description = "P: " + m_syspath + "\nN: " + name + "=00\nE: DEVNAME=" + m_devnode +
+                    "\nE: SUBSYSTEM=scsi_generic\nE: MAJOR=21\nE: MINOR=" + n + "\nA: dev=21:" + n + "\\n\n";
+    // The handler first, so that the node answers as soon as the "add" uevent is out. It stays
+    // attached for the object's life. The node is a plain file (given contents), not a terminal,
+    // so that the testbed can make it again when the device comes back.
     umockdev_testbed_attach_ioctl(m_testbed, m_devnode.c_str(), m_handler, nullptr);
-    const std::string description = "P: " + m_syspath + "\nN: " + name + "=00\nE: DEVNAME=" + m_devnode +
-                                    "\nE: SUBSYSTEM=scsi_generic\nE: MAJOR=21\nE: MINOR=" + n + "\nA: dev=21:" + n +
-                                    "\\n\n";
-    umockdev_testbed_add_from_string(m_testbed, description.c_str(), nullptr);
+    arrive();
 }
 
 MockSg::~MockSg() {
-    const std::string sys = "/sys" + m_syspath;
-    umockdev_testbed_uevent(m_testbed, sys.c_str(), "remove");
-    umockdev_testbed_remove_device(m_testbed, sys.c_str());
+    leave();
     umockdev_testbed_detach_ioctl(m_testbed, m_devnode.c_str(), nullptr);
     g_object_unref(m_handler);
+}
+
+void MockSg::arrive() {
+    if (!m_present.exchange(true)) {
+        umockdev_testbed_add_from_string(m_testbed, m_description.c_str(), nullptr);
+    }
+}
+
+void MockSg::leave() {
+    if (m_present.exchange(false)) {
+        const std::string sys = "/sys" + m_syspath;
+        umockdev_testbed_uevent(m_testbed, sys.c_str(), "remove");
+        umockdev_testbed_remove_device(m_testbed, sys.c_str());
+    }
 }
 
 gboolean MockSg::OnIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer self) {
@@ -123,7 +134,7 @@ void MockSg::Handle(UMockdevIoctlClient* client) {
     }
     ScsiReply reply;
     int error = ENODEV;
-    if (m_answer(request, reply)) {
+    if (m_present && m_answer(request, reply)) {
         error = apply_sg_reply(reply, hdr, sense != nullptr ? sense->data : nullptr);
     }
     if (error == 0) {

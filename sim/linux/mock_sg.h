@@ -6,6 +6,7 @@
 #include <scsi/sg.h>
 #include <umockdev.h>
 
+#include <atomic>
 #include <functional>
 #include <string>
 
@@ -25,12 +26,19 @@ public:
     // Carries one request to the device; false when the device is not there any more.
     using Answer = std::function<bool(const ScsiRequest& request, ScsiReply& reply)>;
 
-    // Adds /dev/sg<number> with an "add" uevent; removed with a "remove" uevent on destruction.
-    // The testbed must outlive this object.
+    // Adds /dev/sg<number> with an "add" uevent. The testbed must outlive this object, and
+    // nothing may use the node any more when it is destroyed (umockdev may still be in the
+    // handler): a device that goes and comes back leaves() and arrives() instead.
     MockSg(UMockdevTestbed* testbed, int number, Answer answer);
     ~MockSg();
     MockSg(const MockSg&) = delete;
     MockSg& operator=(const MockSg&) = delete;
+
+    // The device leaves the bus: its sysfs entry and node go with a "remove" uevent, and a
+    // descriptor still open on it fails every request with ENODEV. Any thread.
+    void leave();
+    // It is back, with an "add" uevent. Any thread.
+    void arrive();
 
     const std::string& devnode() const { return m_devnode; }
 
@@ -41,8 +49,10 @@ private:
     UMockdevTestbed* m_testbed;
     Answer m_answer;
     UMockdevIoctlBase* m_handler;
+    std::string m_description;
     std::string m_syspath;
     std::string m_devnode;
+    std::atomic<bool> m_present{false};
 };
 
 }  // namespace sim

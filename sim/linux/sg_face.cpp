@@ -41,14 +41,18 @@ void SgFace::step() {
     }
     for (int lpt = 1; lpt <= 9; ++lpt) {
         const bool reachable = (state.lpt_mask >> lpt & 1) != 0;
-        const bool shown = m_nodes.count(lpt) != 0;
-        if (reachable && !shown) {
-            m_nodes[lpt].reset(new MockSg(m_testbed, lpt - 1, [this, lpt](const ScsiRequest& r, ScsiReply& reply) {
-                std::lock_guard<std::mutex> lock(m_clientMutex);
-                return m_client.scsi(lpt, r, reply);
-            }));
-        } else if (!reachable && shown) {
-            m_nodes.erase(lpt);
+        auto node = m_nodes.find(lpt);
+        if (node == m_nodes.end()) {
+            if (reachable) {
+                m_nodes[lpt].reset(new MockSg(m_testbed, lpt - 1, [this, lpt](const ScsiRequest& r, ScsiReply& reply) {
+                    std::lock_guard<std::mutex> lock(m_clientMutex);
+                    return m_client.scsi(lpt, r, reply);
+                }));
+            }
+        } else if (reachable) {
+            node->second->arrive();
+        } else {
+            node->second->leave();
         }
     }
 }

@@ -38,7 +38,7 @@ private:
     UMockdevTestbed* m_testbed;
     SimClient m_client;
     std::mutex m_clientMutex;                        // the client serves the follower and the ioctl handler's thread
-    std::map<int, std::unique_ptr<MockSg>> m_nodes;  // by LPT number
+    std::map<int, std::unique_ptr<MockSg>> m_nodes;  // by LPT number, kept once made (see MockSg)
     std::atomic<bool> m_running{false};
     std::thread m_thread;
 };
