@@ -63,6 +63,8 @@ e2e_begin() {  # e2e_begin NAME
     E2E_XVFB_PID=""
     declare -gA E2E_BG_PIDS=()
     E2E_WINE_ENV=()
+    # Never the caller's display: a suite that shows windows starts its own Xvfb (e2e_xvfb).
+    unset DISPLAY
     export WINEDEBUG=${WINEDEBUG:--all}
     # No Mono/Gecko installer prompts, no desktop menu entries.
     export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"

@@ -2,18 +2,30 @@
 # The Linux release packages as a user gets them: the tarball (tar) and the .deb (dpkg-deb -x),
 # each unpacked; their contents; an example built from each through pkg-config and one through
 # find_package; both run against the simulated converter in the umockdev testbed; and the Python
-# package installed with pip from the tarball's sources.
-#   suite_package_linux.sh CPACK_CONFIG SIM_BIN_DIR WORK_ROOT
+# package installed with pip from the tarball's sources. Everything comes from one build: its
+# cpack configuration, its simulator and bridge.
+#   suite_package_linux.sh CPACK_CONFIG SIM_BIN_DIR WORK_ROOT ASAN_RUNTIME|""
+# ASAN_RUNTIME: the sanitizer runtime of a build with ASan, preloaded into the programs that load
+# its library without having it themselves.
 set -uo pipefail
 cpack_config=$1
 sim_bin=$2
 work_root=$3
+asan_runtime=${4:-}
 here=$(cd "$(dirname "$0")" && pwd)
 # shellcheck source=../support/linux_session.sh
 source "$here/../support/linux_session.sh"
 
 linux_begin linux_package "$work_root" "$sim_bin"
 W=$E2E_WORK
+
+packaged_run() {  # packaged_run NAME COMMAND...: linux_run of a program that loads the packaged library
+    if [[ -n $asan_runtime ]]; then
+        LD_PRELOAD=$asan_runtime ASAN_OPTIONS=detect_leaks=0:verify_asan_link_order=0 linux_run "$@"
+    else
+        linux_run "$@"
+    fi
+}
 
 cpack --config "$cpack_config" -B "$W/cpack" >"$W/cpack.out" 2>&1
 e2e_expect_eq "cpack makes the packages" "$?" "0"
@@ -67,7 +79,7 @@ for kind in tgz deb; do
         e2e_sim_started=1
     fi
     e2e_ctl transcript 1 clear >/dev/null
-    LD_LIBRARY_PATH=$root/lib linux_run "list_$kind" "$W/list_converters_$kind"
+    LD_LIBRARY_PATH=$root/lib packaged_run "list_$kind" "$W/list_converters_$kind"
     e2e_expect_eq "$kind: the pkg-config build runs with the package's library" "$?" "0"
     e2e_expect_grep "$kind: and lists the converter with firmware 1.04" "$W/list_$kind.out" '^  Firmware version: 1\.04$'
     e2e_expect_eq "$kind: the converter saw the search, the version and hardware reads" \
@@ -75,7 +87,7 @@ for kind in tgz deb; do
 
     pattern=$(for ((i = 0; i < 8; i++)); do printf '%02X' $(((i * 37 + 11) & 255)); done)
     e2e_ctl set 1 eeprom "$pattern" >/dev/null
-    linux_run "dump_$kind" "$W/consumer_$kind/eeprom_backup_cpp" dump "$W/eeprom_$kind.bin" 8
+    packaged_run "dump_$kind" "$W/consumer_$kind/eeprom_backup_cpp" dump "$W/eeprom_$kind.bin" 8
     e2e_expect_eq "$kind: the find_package build (library found through its run path) saves the EEPROM" \
         "$(od -An -tx1 -v "$W/eeprom_$kind.bin" | tr -d ' \n' | tr a-f A-F)" "$pattern"
 done
@@ -83,9 +95,9 @@ done
 # The Python package from the tarball's sources, installed as the README says.
 root=$(ls -d "$W"/tgz/brg40-*-linux-x86_64 | head -n1)
 /usr/bin/python3 -m venv --system-site-packages "$W/venv" &&
-    "$W/venv/bin/pip" install --no-index --no-build-isolation "$root/share/brg40/python" >"$W/pip.out" 2>&1
+    PIP_CONFIG_FILE=/dev/null PIP_NO_CACHE_DIR=1 "$W/venv/bin/pip" install --no-index --no-build-isolation "$root/share/brg40/python" >"$W/pip.out" 2>&1
 e2e_expect_eq "pip installs the Python package without an index" "$?" "0"
-BRG40_LIBRARY=$root/lib/libbrg40firmup.so.1 linux_run py_list "$W/venv/bin/python" -I \
+BRG40_LIBRARY=$root/lib/libbrg40firmup.so.1 packaged_run py_list "$W/venv/bin/python" -I \
     "$root/share/brg40/examples/python/list_converters.py"
 e2e_expect_eq "the installed package runs the Python list example" "$?" "0"
 e2e_expect_grep "and finds converter 1 with firmware 1.04" "$W/py_list.out" '^  Firmware version: 1\.04$'

@@ -4,8 +4,9 @@
 # the "uaccess" tag exactly when it is the converter. udev's own rules tag none of these devices,
 # so the tag comes from our file; a syntax error in it drops its lines and fails the positive rows.
 # Tags are read from CURRENT_TAGS (TAGS keeps those of earlier events of the node). The rule
-# is placed in /run/udev/rules.d of a private mount namespace (a tmpfs over /run/udev,
-# which also keeps udevadm's database writes away from the system).
+# is placed in /run/udev/rules.d of a private mount namespace: a tmpfs over /run, which always
+# exists (/run/udev does not where udevd never ran), keeps udevadm's database writes away from the
+# system and hides whatever a running udevd left there.
 #   udev_rule_test.sh RULE_FILE          exit 0 pass, 1 fail, 77 when no mount namespace is allowed
 set -uo pipefail
 rule=$1
@@ -16,7 +17,7 @@ if [[ ${BRG40_UDEV_NS:-} != 1 ]]; then
     "${ns[@]}" true 2>/dev/null || { echo "SKIP: no private mount namespace here"; exit 77; }
     BRG40_UDEV_NS=1 exec "${ns[@]}" bash "$0" "$@"
 fi
-mount -t tmpfs tmpfs /run/udev || exit 1
+mount -t tmpfs -o mode=0755 tmpfs /run || exit 1
 mkdir -p /run/udev/rules.d /run/udev/data && cp "$rule" /run/udev/rules.d/ || exit 1
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT

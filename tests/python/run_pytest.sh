@@ -21,7 +21,7 @@ linux_sim_start
 export BRG40_LIBRARY=$library
 export BRG40_SIM_CTL=$E2E_CTL_BIN
 export PYTHONPATH=$here/../../python
-export PYTHONDONTWRITEBYTECODE=1
+export PYTHONDONTWRITEBYTECODE=1 PYTHONNOUSERSITE=1  # nothing from ~/.local
 if [[ -n $asan_runtime ]]; then
     export LD_PRELOAD=$asan_runtime${LD_PRELOAD:+:$LD_PRELOAD}
     export ASAN_OPTIONS=detect_leaks=0:verify_asan_link_order=0${ASAN_OPTIONS:+:$ASAN_OPTIONS}

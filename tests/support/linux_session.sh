@@ -28,7 +28,9 @@ linux_begin() {  # linux_begin NAME WORK_ROOT SIM_BIN_DIR
         [[ -x $f ]] || e2e_die "$f is missing: build the simulator and its umockdev bridge"
     done
     rm -rf "$E2E_WORK"
-    mkdir -p "$E2E_WORK" || e2e_die "cannot create $E2E_WORK"
+    mkdir -p "$E2E_WORK/state" || e2e_die "cannot create $E2E_WORK"
+    # A preserved block kept by brg40 goes to the suite's folder, never to /var/lib or ~/.local.
+    export STATE_DIRECTORY=$E2E_WORK/state
     E2E_PASSED=0
     E2E_FAILED=0
     E2E_PREFIX=""

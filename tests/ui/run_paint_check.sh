@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Runs progress-bar-paint.exe under Wine on a private Xvfb display (24-bit colour) with a prefix
-# of its own, made once per build folder. Usage: run_paint_check.sh EXE WORK_DIR
+# Runs progress-bar-paint.exe under Wine on a private Xvfb display (24-bit colour) with a fresh
+# prefix of its own (one left by an earlier, perhaps interrupted, run is never reused).
+# Usage: run_paint_check.sh EXE WORK_DIR
 set -uo pipefail
 exe=$1 work=$2
 mkdir -p "$work"
@@ -21,9 +22,8 @@ cleanup() {
 }
 trap cleanup EXIT
 
-if [[ ! -f $WINEPREFIX/system.reg ]]; then
-    wineboot -i >"$work/wineboot.log" 2>&1
-fi
+rm -rf "$WINEPREFIX"
+wineboot -i >"$work/wineboot.log" 2>&1
 # Output into files, never a pipe: Wine's background processes would keep a pipe open.
 wine "$exe" >"$work/paint.out" 2>"$work/paint.err"
 status=$?
