@@ -4,13 +4,12 @@
 #include "command_context.h"
 #include "exit_codes.h"
 #include "update_link.h"
+#include "version_text.h"
 
 namespace {
 
 std::string Version(unsigned char major, unsigned char minor) {
-    char text[8];
-    std::snprintf(text, sizeof text, "%X.%02X", major, minor);
-    return text;
+    return VersionText(static_cast<unsigned>(major) << 8 | minor);
 }
 
 std::string HwText(const Brg40HwInfo& info) {

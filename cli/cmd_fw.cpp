@@ -1,22 +1,21 @@
-// brg40 fw check | update | verify | finish: the update tool's programming run and closing check
-// driven through the console face and pipes kept open.
+// brg40 fw check | update | verify | finish: the update engine's image rules, programming run and
+// closing check, shown on the console and driven over pipes kept open.
 #include <chrono>
 #include <memory>
 #include <thread>
 #include <vector>
 
-#include "byte_input.h"
 #include "closing_check.h"
 #include "command_context.h"
-#include "console_face.h"
+#include "console_events.h"
 #include "console_pipe.h"
 #include "console_seam.h"
 #include "console_texts.h"
 #include "exit_codes.h"
-#include "firmup_messages.h"
 #include "firmware_image.h"
 #include "programming_run.h"
 #include "update_link.h"
+#include "version_text.h"
 
 namespace {
 
@@ -24,64 +23,6 @@ constexpr uint16_t kUnknownVersion = 0xFFFF;
 
 double Now() {
     return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
-
-// A pipe that never opens: the programming run over it stops at its first exchange, after the
-// file has passed every rule and the version question. Nothing reaches a device.
-class ClosedPipe : public UpdatePipe {
-public:
-    int Write(const uint8_t*, uint32_t) override { return -1; }
-    int Read(uint8_t*, uint32_t) override { return -1; }
-    std::string DeviceId() override { return {}; }
-};
-
-// The face of the trial run: the question goes to the console face (asked once), the refusals
-// are kept to be shown once, the bar is not shown.
-class TrialFace : public DialogFace {
-public:
-    // face: where the question goes; null answers it Yes without a word (fw check only tells).
-    TrialFace(ConsoleFace* face, bool allowModelChange) : m_face(face), m_allowModelChange(allowModelChange) {}
-    int ShowMessage(unsigned textId, unsigned captionId, BoxKind kind, bool hasVersion, unsigned major, unsigned minor)
-        override {
-        if (kind == kBoxQuestion) {
-            return m_face ? m_face->ShowMessage(textId, captionId, kind, hasVersion, major, minor) : kAnswerYes;
-        }
-        refusal = textId;
-        return kAnswerOk;
-    }
-    void SetBarColors(BarColor, BarColor, BarColor) override {}
-    void SetBarPos(int) override {}
-    int GetBarPos() override { return 0; }
-    void StepBar() override {}
-    void SetBarText(const char*) override {}
-    void RedrawBar() override {}
-    bool IsConversionChecked() override { return m_allowModelChange; }
-    unsigned refusal = 0;
-
-private:
-    ConsoleFace* m_face;
-    bool m_allowModelChange;
-};
-
-// The image's rules, in the programming run's own order, without touching a device: 0 when the
-// image would be written, else the text ID of the refusal; 1 when the question was answered No.
-unsigned TrialRun(const std::string& path, uint16_t currentVersion, ConsoleFace* face, bool allowModelChange) {
-    TrialFace trial(face, allowModelChange);
-    ClosedPipe closed;
-    FirmupProgramState state;
-    const RunOutcome outcome = ProgramFirmware(path.c_str(), currentVersion, trial, closed, state);
-    if (outcome == RunOutcome::Declined) {
-        return 1;
-    }
-    return trial.refusal == kMsgReadFailed.text ? 0 : trial.refusal;  // the closed pipe's stop
-}
-
-uint16_t ImageVersion(const std::string& path) {
-    std::vector<uint8_t> file;
-    if (!ReadFileBytes(path, file) || file.size() < kTrailerSize) {
-        return kUnknownVersion;
-    }
-    return ReadImageTrailer(file.data(), static_cast<uint32_t>(file.size())).version;
 }
 
 // The converter's version in normal mode (kUnknownVersion when none answers), through the library.
@@ -115,16 +56,16 @@ uint16_t ReadVersion(CommandContext& context, bool& found) {
 
 struct FwSession {
     CommandContext& context;
-    ConsoleFace face;
+    ConsoleEvents events;
     std::unique_ptr<UpdatePipe> link;
     ConsolePipe pipe;
     std::unique_ptr<PreservedStore> store;
     FirmupProgramState state;
     double start;
 
-    explicit FwSession(CommandContext& c, const FaceSettings& settings)
+    explicit FwSession(CommandContext& c, const ConsoleSettings& settings)
         : context(c),
-          face(
+          events(
               settings,
               c.out,
               stdin,
@@ -142,8 +83,8 @@ struct FwSession {
     JsonObject Fields() const { return JsonObject().Add("seconds", Now() - start).Add("exchanges", pipe.Writes()); }
 };
 
-FaceSettings SettingsOf(const Arguments& args) {
-    FaceSettings settings;
+ConsoleSettings SettingsOf(const Arguments& args) {
+    ConsoleSettings settings;
     settings.yes = args.yes;
     settings.canAsk = StdinIsTerminal() && StderrIsTerminal();
     settings.terminalBar = StderrIsTerminal() && !args.json;
@@ -151,36 +92,40 @@ FaceSettings SettingsOf(const Arguments& args) {
     return settings;
 }
 
-int Refused(CommandContext& context, ConsoleFace& face, unsigned refusal, const JsonObject& fields) {
-    if (refusal == 1) {
+// The image refused, or the question answered No, before anything reached a device.
+int Refused(CommandContext& context, ConsoleEvents& events, UpdateStop reason, const JsonObject& fields) {
+    if (reason == UpdateStop::Declined) {
         return context.out.Finish(kExitRefused, fields, "the version question was answered No");
     }
-    const FirmupMessage* all[] = {&kMsgOpenFailed, &kMsgNotFirmware, &kMsgChecksumFailed};
-    for (const FirmupMessage* message : all) {
-        if (message->text == refusal) {
-            face.ShowMessage(message->text, message->caption, message->kind, false, 0, 0);
-        }
-    }
-    return context.out.Finish(ExitCodeForMessage(refusal), fields, MessageLine(refusal));
+    events.Ended(reason);  // the tool's message
+    const StopReport report = ReportOfStop(reason);
+    return context.out.Finish(report.exitCode, fields, MessageLine(*report.message));
+}
+
+UpdateStop JudgeImage(const Arguments& args, const std::string& path, CheckedImage& image) {
+    return CheckImage(
+        path.c_str(), [&args] { return args.allowModelChange; }, image);
 }
 
 int Check(CommandContext& context, const std::string& path) {
-    ConsoleFace face(SettingsOf(context.args), context.out, stdin, nullptr, Now);
+    ConsoleEvents events(SettingsOf(context.args), context.out, stdin, nullptr, Now);
     bool found = false;
     const uint16_t device = ReadVersion(context, found);
     // The check asks nothing: it tells whether the update would ask.
-    const unsigned refusal = TrialRun(path, device, nullptr, context.args.allowModelChange);
-    const uint16_t image = ImageVersion(path);
+    CheckedImage image;
+    const UpdateStop verdict = JudgeImage(context.args, path, image);
+    const bool accepted = verdict == UpdateStop::Completed;
+    const bool asks = accepted && ImageVersionNeedsQuestion(image.version, device);
     JsonObject fields;
-    fields.Add("image_version", refusal == 0 ? VersionText(image) : "")
+    fields.Add("image_version", accepted ? VersionText(image.version) : "")
         .Add("device_version", VersionText(device))
-        .AddBool("accepted", refusal == 0)
-        .AddBool("asks", refusal == 0 && ImageVersionNeedsQuestion(image, device));
-    if (refusal != 0) {
-        return Refused(context, face, refusal, fields);
+        .AddBool("accepted", accepted)
+        .AddBool("asks", asks);
+    if (!accepted) {
+        return Refused(context, events, verdict, fields);
     }
-    context.out.Print("image " + VersionText(image) + "  device " + VersionText(device) + "  accepted" +
-                      (ImageVersionNeedsQuestion(image, device) ? " (same or older: the update asks)" : ""));
+    context.out.Print("image " + VersionText(image.version) + "  device " + VersionText(device) + "  accepted" +
+                      (asks ? " (same or older: the update asks)" : ""));
     return context.out.Finish(kExitOk, fields);
 }
 
@@ -197,28 +142,30 @@ uint16_t VersionAfter(CommandContext& context) {
     }
 }
 
-// Steps 5 to 7: the run, the check, the close byte. Also the recovery path.
-int RunAndClose(FwSession& s, const std::string& path, uint16_t before) {
+// Steps 5 to 7: the run, the check, the close byte. The run writes the image judged before the
+// switch; a recovery (image null) judges the file itself, with the question, as the dialog does.
+int RunAndClose(FwSession& s, const CheckedImage* image, const std::string& path, uint16_t before) {
     CommandContext& context = s.context;
     const double runStart = Now();
-    const RunOutcome outcome = ProgramFirmware(path.c_str(), before, s.face, s.pipe, s.state);
-    s.face.EndBar();
+    const UpdateStop run = image != nullptr ? WriteImage(*image, s.events, s.pipe, s.state)
+                                            : RunProgramming(path.c_str(), before, s.events, s.pipe, s.state);
+    s.events.EndBar();
     const double checkStart = Now();
     JsonObject fields = s.Fields().Add("version_before", VersionText(before));
     if (s.pipe.Stopped()) {
         return context.out.Finish(kExitInterrupted, fields.AddNull("version_after"), kInterruptedDuringRun);
     }
-    if (outcome == RunOutcome::Declined) {
+    if (run == UpdateStop::Declined) {
         return context.out.Finish(kExitRefused, fields.AddNull("version_after"),
                                   "the version question was answered No");
     }
-    if (outcome == RunOutcome::Stopped) {
-        const unsigned message = s.face.LastMessage();
-        return context.out.Finish(ExitCodeForMessage(message), fields.AddNull("version_after"),
-                                  MessageLine(message) + " " + kLeftInUpdateMode);
+    if (run != UpdateStop::Completed) {
+        const StopReport report = ReportOfStop(run);
+        return context.out.Finish(report.exitCode, fields.AddNull("version_after"),
+                                  MessageLine(*report.message) + " " + kLeftInUpdateMode);
     }
-    const bool closed = CloseUpdateSession(s.face, s.pipe, s.state);
-    s.face.EndBar();
+    const UpdateStop check = RunClosingCheck(s.events, s.pipe, s.state, CloseByte::Send);
+    s.events.EndBar();
     // The run and the check with its close byte, apart from the switch and the waits around them.
     fields = s.Fields()
                  .Add("run_seconds", checkStart - runStart)
@@ -226,11 +173,12 @@ int RunAndClose(FwSession& s, const std::string& path, uint16_t before) {
                  .Add("version_before", VersionText(before));
     if (s.pipe.Stopped()) {
         return context.out.Finish(kExitInterrupted, fields.AddNull("version_after"),
-                                  s.pipe.CloseByteRefused() ? kInterruptedBeforeClose : kInterruptedDuringRun);
+                                  check == UpdateStop::CloseNotSent ? kInterruptedBeforeClose : kInterruptedDuringRun);
     }
-    if (!closed) {
-        return context.out.Finish(kExitMismatch, fields.AddNull("version_after"),
-                                  MessageLine(kMsgCloseFailed.text) + " " + kLeftInUpdateMode);
+    if (check != UpdateStop::Completed) {
+        const StopReport report = ReportOfStop(check);
+        return context.out.Finish(report.exitCode, fields.AddNull("version_after"),
+                                  MessageLine(*report.message) + " " + kLeftInUpdateMode);
     }
     const uint16_t after = VersionAfter(context);
     context.out.Print("updated " + VersionText(before) + " -> " + VersionText(after));
@@ -247,13 +195,18 @@ int Update(CommandContext& context, const std::string& path) {
         }
         context.out.Note("no converter in normal mode; an update-mode device is there: recovering");
         context.out.Event("phase", JsonObject().Add("phase", "recovery"));
-        return RunAndClose(s, path, before);  // from step 5
+        return RunAndClose(s, nullptr, path, before);  // from step 5
     }
     // The rules and the question before the converter leaves normal mode: a refused image
     // leaves it as it was.
-    const unsigned refusal = TrialRun(path, before, &s.face, context.args.allowModelChange);
-    if (refusal != 0) {
-        return Refused(context, s.face, refusal, s.Fields().Add("version_before", VersionText(before)));
+    CheckedImage image;
+    UpdateStop verdict = JudgeImage(context.args, path, image);
+    if (verdict == UpdateStop::Completed && ImageVersionNeedsQuestion(image.version, before) &&
+        !s.events.ConfirmOlderOrEqual(image.version, before)) {
+        verdict = UpdateStop::Declined;
+    }
+    if (verdict != UpdateStop::Completed) {
+        return Refused(context, s.events, verdict, s.Fields().Add("version_before", VersionText(before)));
     }
     if (InstallUpdateDriverIfBeside()) {  // step 2
         context.out.Note("update-mode driver installed from brg40fup.inf");
@@ -276,28 +229,26 @@ int Update(CommandContext& context, const std::string& path) {
         }
         return context.out.Finish(kExitFailed, s.Fields(), "no update-mode device appeared within the wait");
     }
-    return RunAndClose(s, path, before);
+    return RunAndClose(s, &image, path, before);
 }
 
-// fw verify and fw finish: the closing check over the update-mode device now there.
+// fw verify and fw finish: the closing check over the update-mode device now there. verify holds
+// the close byte back: the session stays open, and so does the stored copy of the device's block.
 int CheckSession(CommandContext& context, bool close) {
     if (ListUpdateDevices().empty()) {
         return context.out.Finish(kExitNoConverter, JsonObject(), "no update-mode device found");
     }
     FwSession s(context, SettingsOf(context.args));
-    if (!close) {
-        s.pipe.HoldCloseByte();
-    }
-    const bool matched = CloseUpdateSession(s.face, s.pipe, s.state);
-    s.face.EndBar();
-    JsonObject fields = s.Fields()
-                            .AddBool("matched", matched && !s.pipe.Stopped())
-                            .AddBool("closed", close && matched && !s.pipe.Stopped());
+    const UpdateStop check = RunClosingCheck(s.events, s.pipe, s.state, close ? CloseByte::Send : CloseByte::Hold);
+    s.events.EndBar();
+    const bool matched = check == UpdateStop::Completed && !s.pipe.Stopped();
+    JsonObject fields = s.Fields().AddBool("matched", matched).AddBool("closed", close && matched);
     if (s.pipe.Stopped()) {
         return context.out.Finish(kExitInterrupted, fields, "interrupted; the converter stays in update mode");
     }
     if (!matched) {
-        return context.out.Finish(kExitMismatch, fields, MessageLine(kMsgCloseFailed.text) + " " + kLeftInUpdateMode);
+        const StopReport report = ReportOfStop(check);
+        return context.out.Finish(report.exitCode, fields, MessageLine(*report.message) + " " + kLeftInUpdateMode);
     }
     if (!close) {
         context.out.Print("the flash checks out; the session stays open (brg40 fw finish closes it)");

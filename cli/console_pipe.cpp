@@ -1,8 +1,6 @@
 // Tracing and interruption of the update pipe.
 #include "console_pipe.h"
 
-#include "firmup_protocol.h"
-
 ConsolePipe::ConsolePipe(UpdatePipe& link, std::function<bool()> interrupted, Trace* trace)
     : m_link(link), m_interrupted(std::move(interrupted)), m_trace(trace) {}
 
@@ -11,18 +9,10 @@ int ConsolePipe::Write(const uint8_t* data, uint32_t size) {
         m_stopped = true;
     }
     if (m_stopped) {
-        m_closeRefused = size == 1 && data[0] == CMD_CLOSE_SESSION;
         if (m_trace) {
             m_trace->Line('=', "interrupted: not sent", data, size);
         }
         return -1;
-    }
-    if (m_holdClose && size == 1 && data[0] == CMD_CLOSE_SESSION) {
-        m_closeHeld = true;
-        if (m_trace) {
-            m_trace->Line('=', "close byte held back", data, size);
-        }
-        return 1;
     }
     if (m_trace) {
         m_trace->Line('>', "loader", data, size);

@@ -19,13 +19,7 @@ public:
     int Read(uint8_t* data, uint32_t size) override;
     std::string DeviceId() override { return m_link.DeviceId(); }
 
-    // fw verify: the single close byte is held back (reported as sent), so the session stays open.
-    void HoldCloseByte() { m_holdClose = true; }
-    bool CloseByteHeld() const { return m_closeHeld; }
-
     bool Stopped() const { return m_stopped; }
-    // The packet the interruption kept back was the close byte: the flash had checked out.
-    bool CloseByteRefused() const { return m_closeRefused; }
     long Writes() const { return m_writes; }  // packets sent
 
 private:
@@ -33,9 +27,6 @@ private:
     std::function<bool()> m_interrupted;
     Trace* m_trace;
     bool m_stopped = false;
-    bool m_closeRefused = false;
-    bool m_holdClose = false;
-    bool m_closeHeld = false;
     long m_writes = 0;
 };
 

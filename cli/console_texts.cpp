@@ -5,24 +5,6 @@
 
 namespace {
 
-struct MessageEntry {
-    unsigned id;
-    const char* text;
-};
-
-// The update tool's English string table, the messages of the programming run and of the check.
-const MessageEntry kMessages[] = {
-    {112, "Fail to open the file.\nUpdate process will be stopped."},
-    {113, "The file that is selected is not firmware of NKV-BRG40M.\nUpdate process will be stopped."},
-    {114, "Selected firmware version is %X.%02X.\nSame or an older version of firmware is selected.\nDo you continue?"},
-    {115, "Checksum is not matched.\nRetry to select firmware data for NKV-BRG40M.\nUpdate process will be stopped."},
-    {116, "Fail to erase memory area.\nUpdate process will be stopped."},
-    {117, "Fail to write memory area.\nUpdate process will be stopped."},
-    {119, "Firmware was updated properly.\nQuit update utility."},
-    {121, "Firmware was not updated properly.\nPlease rewrite the firmware again."},
-    {125, "Fail to read memory area.\nUpdate process will be stopped."},
-};
-
 std::string JoinLines(const char* text) {
     std::string line;
     for (const char* p = text; *p != '\0'; ++p) {
@@ -33,33 +15,23 @@ std::string JoinLines(const char* text) {
 
 }  // namespace
 
-const char* MessageText(unsigned textId) {
-    for (const MessageEntry& entry : kMessages) {
-        if (entry.id == textId) {
-            return entry.text;
-        }
-    }
-    return "";
+std::string MessageLine(const EnglishString& message) {
+    return JoinLines(message.text);
 }
 
-std::string MessageLine(unsigned textId) {
-    return JoinLines(MessageText(textId));
+std::string Headline(const EnglishString& message) {
+    const std::string text = message.text;
+    return text.substr(0, text.find('\n'));
 }
 
 std::string VersionQuestion(unsigned major, unsigned minor) {
     char text[160];
-    std::snprintf(text, sizeof text, MessageText(114), major, minor);
+    std::snprintf(text, sizeof text, en::MSG_VERSION_NOT_NEWER.text, major, minor);
     return JoinLines(text);
 }
 
 std::string VersionPrompt(unsigned major, unsigned minor) {
     return VersionQuestion(major, minor) + " [y/N] ";
-}
-
-std::string VersionText(unsigned version) {
-    char text[8];
-    std::snprintf(text, sizeof text, "%X.%02X", (version >> 8) & 0xFF, version & 0xFF);
-    return text;
 }
 
 const char kLeftInUpdateMode[] = "The converter stays in update mode; run `brg40 fw update FILE` again to write it.";

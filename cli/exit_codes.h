@@ -1,7 +1,10 @@
-// The exit codes of brg40 and how the outcomes of library calls and of the loader's messages map
-// onto them.
+// The exit codes of brg40, and how the outcomes of library calls and of the update engine map onto
+// them.
 #ifndef BRG40_CLI_EXIT_CODES_H
 #define BRG40_CLI_EXIT_CODES_H
+
+#include "english_strings.h"
+#include "update_events.h"
 
 enum ExitCode : int {
     kExitOk = 0,             // success
@@ -16,7 +19,13 @@ enum ExitCode : int {
 // A library status: 0 succeeds, "no device" (-21) means no converter, anything else failed.
 int ExitCodeForStatus(int status);
 
-// A message of the programming run or of the closing check (its string-table text ID).
-int ExitCodeForMessage(unsigned textId);
+// How brg40 reports the way a run or a check of the update engine ended: the exit code, and the
+// update tool's message that says it (null where the tool shows none: a declined question, a check
+// that matched).
+struct StopReport {
+    int exitCode;
+    const EnglishString* message;
+};
+StopReport ReportOfStop(UpdateStop reason);
 
 #endif

@@ -183,7 +183,7 @@ ScsiReply Converter::scsi(const ScsiRequest& request) {
         return reply;
     };
     if (!plugged_ || mode_ != Mode::Normal) {
-        return finish(failed_reply(kErrorGenFailure));  // gone from the LPT names
+        return finish(failed_reply(BRG40_ERROR_GEN_FAILURE));  // gone from the LPT names
     }
 
     // What the request should have been, built from what arrived and the command table.
@@ -253,7 +253,7 @@ ScsiReply Converter::scsi(const ScsiRequest& request) {
                           "; expected " +
                           describe(expected_cdb, expected_cdb_length, expected_direction, expected_length,
                                    expected_timeout, data_required || (!data_forbidden && has_data)));
-        return finish(failed_reply(kErrorInvalidParameter));
+        return finish(failed_reply(BRG40_ERROR_INVALID_PARAMETER));
     }
 
     if (record != nullptr && request.direction == Direction::Out && has_data) {

@@ -5,7 +5,7 @@
 #include <array>
 #include <cstdint>
 
-#include "../tool/firmup/image_checksum.h"
+#include "../update/image_checksum.h"
 
 namespace sim {
 
@@ -25,6 +25,7 @@ struct Flash {
     bool image_intact() const { return stored_checksum() == computed_checksum(); }
     uint8_t version_major() const { return bytes[0x5FFA]; }
     uint8_t version_minor() const { return bytes[0x5FFB]; }
+    unsigned version() const { return static_cast<unsigned>(version_major()) << 8 | version_minor(); }
 };
 
 }  // namespace sim

@@ -3,7 +3,7 @@
 
 #include <cstdio>
 
-#include "../tool/firmup/image_checksum.h"
+#include "../update/image_checksum.h"
 
 namespace sim {
 

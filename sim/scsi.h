@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include "../lib/include/brg40firmup.h"  // the Windows error numbers a failed request carries
+
 namespace sim {
 
 enum class Direction : uint8_t { Out = 0, In = 1 };
@@ -23,13 +25,6 @@ struct ScsiReply {
     uint32_t os_error = 0;   // nonzero: the request itself fails with this Windows error, no sense data
     uint8_t sense[18] = {};  // fixed-format sense data (byte 2 low nibble = key, 12 = ASC, 13 = ASCQ)
 };
-
-// Windows error codes the bridges hand back.
-constexpr uint32_t kErrorInvalidFunction = 1;
-constexpr uint32_t kErrorInvalidHandle = 6;
-constexpr uint32_t kErrorNotReady = 21;
-constexpr uint32_t kErrorGenFailure = 31;
-constexpr uint32_t kErrorInvalidParameter = 87;
 
 }  // namespace sim
 

@@ -23,7 +23,6 @@ constexpr size_t kProductOffset = 16;
 constexpr size_t kProductSize = 16;
 
 // What opening an absent number reports, as the Windows open of a missing LPTn does.
-constexpr uint32_t kErrorFileNotFound = 2;
 
 // INVALID_HANDLE_VALUE: brg40_close skips it as it skips null.
 const Brg40Handle kInvalidHandle = reinterpret_cast<Brg40Handle>(static_cast<intptr_t>(-1));
@@ -109,7 +108,7 @@ uint32_t open_device_by_index(int number, Brg40Handle* handle) {
     });
     *handle = nullptr;
     if (chosen.empty()) {
-        return kErrorFileNotFound;
+        return BRG40_ERROR_FILE_NOT_FOUND;
     }
     *handle = os_open_device(chosen.c_str(), &error);
     return *handle == nullptr ? error : 0;

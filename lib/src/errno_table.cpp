@@ -1,4 +1,7 @@
+// errno as the Windows error of the same meaning: the one table the Linux seam translates by.
 #include "errno_table.h"
+
+#include "brg40firmup.h"
 
 #include <cerrno>
 
@@ -6,28 +9,26 @@ namespace brg40 {
 
 namespace {
 
-constexpr uint32_t kErrorGenFailure = 31;
-
-// Each errno once; where several become one Windows error, the first is the one a simulated
-// device raises for it.
+// Each errno once; where several become one Windows error, the first is the one the emulated
+// devices of the Linux tests raise for it.
 const ErrnoRow kRows[] = {
-    {ENOTTY, 1},       // ERROR_INVALID_FUNCTION: the node is not a SCSI generic device
-    {ENOSYS, 1},       //
-    {ENOENT, 2},       // ERROR_FILE_NOT_FOUND: no such node
-    {EACCES, 5},       // ERROR_ACCESS_DENIED: the node's permissions (see the udev rule)
-    {EPERM, 5},        //
-    {EBADF, 6},        // ERROR_INVALID_HANDLE
-    {ENOMEM, 8},       // ERROR_NOT_ENOUGH_MEMORY
-    {EBUSY, 32},       // ERROR_SHARING_VIOLATION: another program holds the node exclusively
-    {EOPNOTSUPP, 50},  // ERROR_NOT_SUPPORTED
-    {EINVAL, 87},      // ERROR_INVALID_PARAMETER
-    {ENOSPC, 112},     // ERROR_DISK_FULL
-    {ETIMEDOUT, 121},  // ERROR_SEM_TIMEOUT
-    {EAGAIN, 170},     // ERROR_BUSY: the driver has no room for the request now
-    {EFAULT, 998},     // ERROR_NOACCESS: a buffer the kernel cannot reach
-    {EIO, 1117},       // ERROR_IO_DEVICE
-    {ENODEV, 1167},    // ERROR_DEVICE_NOT_CONNECTED: the converter was unplugged
-    {ENXIO, 1167},     //
+    {ENOTTY, BRG40_ERROR_INVALID_FUNCTION},  // the node is not a SCSI generic device
+    {ENOSYS, BRG40_ERROR_INVALID_FUNCTION},
+    {ENOENT, BRG40_ERROR_FILE_NOT_FOUND},  // no such node
+    {EACCES, BRG40_ERROR_ACCESS_DENIED},   // the node's permissions (see the udev rule)
+    {EPERM, BRG40_ERROR_ACCESS_DENIED},
+    {EBADF, BRG40_ERROR_INVALID_HANDLE},
+    {ENOMEM, BRG40_ERROR_NOT_ENOUGH_MEMORY},
+    {EBUSY, BRG40_ERROR_SHARING_VIOLATION},  // another program holds the node exclusively
+    {EOPNOTSUPP, BRG40_ERROR_NOT_SUPPORTED},
+    {EINVAL, BRG40_ERROR_INVALID_PARAMETER},
+    {ENOSPC, BRG40_ERROR_DISK_FULL},
+    {ETIMEDOUT, BRG40_ERROR_SEM_TIMEOUT},
+    {EAGAIN, BRG40_ERROR_BUSY},      // the driver has no room for the request now
+    {EFAULT, BRG40_ERROR_NOACCESS},  // a buffer the kernel cannot reach
+    {EIO, BRG40_ERROR_IO_DEVICE},
+    {ENODEV, BRG40_ERROR_DEVICE_NOT_CONNECTED},  // the converter was unplugged
+    {ENXIO, BRG40_ERROR_DEVICE_NOT_CONNECTED},
 };
 
 }  // namespace
@@ -43,16 +44,7 @@ uint32_t windows_error_for_errno(int unix_errno) {
             return row.windows_error;
         }
     }
-    return kErrorGenFailure;
-}
-
-int errno_for_windows_error(uint32_t windows_error) {
-    for (const ErrnoRow& row : kRows) {
-        if (row.windows_error == windows_error) {
-            return row.unix_errno;
-        }
-    }
-    return 0;
+    return BRG40_ERROR_GEN_FAILURE;
 }
 
 }  // namespace brg40

@@ -18,10 +18,6 @@ const ErrnoRow* errno_rows(size_t* count);
 
 uint32_t windows_error_for_errno(int unix_errno);
 
-// The first errno of the table that becomes windows_error, or 0 (for the simulated devices, which
-// fail requests with Windows errors).
-int errno_for_windows_error(uint32_t windows_error);
-
 }  // namespace brg40
 
 #endif

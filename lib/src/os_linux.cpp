@@ -17,8 +17,9 @@
 #include <string>
 #include <vector>
 
-#include "os.h"
+#include "brg40firmup.h"
 #include "errno_table.h"
+#include "os.h"
 #include "version.h"
 
 namespace brg40 {
@@ -51,12 +52,10 @@ int descriptor_of(OsHandle handle) {
     return static_cast<int>(reinterpret_cast<intptr_t>(handle)) - 1;
 }
 
-// What a request whose SG_IO call succeeded but whose transport failed reports.
-constexpr uint32_t kErrorSemTimeout = 121;  // ERROR_SEM_TIMEOUT: the command's time-out passed
-constexpr uint32_t kErrorIoDevice = 1117;   // ERROR_IO_DEVICE: any other adapter or driver failure
-constexpr uint8_t kHostTimeOut = 0x03;      // DID_TIME_OUT
-constexpr uint8_t kCheckCondition = 0x02;   // SCSI status CHECK CONDITION
-constexpr uint16_t kDriverTimeout = 0x06;   // DRIVER_TIMEOUT (low nibble of driver_status)
+// Statuses of a request whose SG_IO call succeeded but whose transport failed.
+constexpr uint8_t kHostTimeOut = 0x03;     // DID_TIME_OUT
+constexpr uint8_t kCheckCondition = 0x02;  // SCSI status CHECK CONDITION
+constexpr uint16_t kDriverTimeout = 0x06;  // DRIVER_TIMEOUT (low nibble of driver_status)
 
 }  // namespace
 
@@ -118,18 +117,18 @@ bool os_scsi_pass_through(OsHandle handle, CommandBlock* block, uint32_t* error)
     }
     p.ScsiStatus = hdr.status;
     if (hdr.host_status == kHostTimeOut || (hdr.driver_status & 0x0F) == kDriverTimeout) {
-        *error = kErrorSemTimeout;
+        *error = BRG40_ERROR_SEM_TIMEOUT;
         return false;
     }
     if (hdr.host_status != 0) {
-        *error = kErrorIoDevice;
+        *error = BRG40_ERROR_IO_DEVICE;
         return false;
     }
     if (hdr.status == kCheckCondition && hdr.sb_len_wr > 0) {
         return true;  // the core reads the sense data, as from a Windows request that completed
     }
     if (hdr.status != 0) {
-        *error = kErrorIoDevice;  // BUSY and the like, without sense data
+        *error = BRG40_ERROR_IO_DEVICE;  // BUSY and the like, without sense data
         return false;
     }
     return true;

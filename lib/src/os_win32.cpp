@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "brg40firmup.h"
 #include "os.h"
 
 namespace brg40 {
@@ -25,6 +26,19 @@ static_assert(offsetof(ScsiPassThroughDirect, SenseInfoOffset) == offsetof(SCSI_
 static_assert(offsetof(ScsiPassThroughDirect, Cdb) == offsetof(SCSI_PASS_THROUGH_DIRECT, Cdb), "SPTD layout");
 static_assert(IOCTL_SCSI_PASS_THROUGH_DIRECT == 0x0004D014, "pass-through control code");
 static_assert(SCSI_IOCTL_DATA_IN == kScsiDataIn && SCSI_IOCTL_DATA_OUT == kScsiDataOut, "direction values");
+
+// The error numbers the public header names are the system's own.
+static_assert(BRG40_ERROR_INVALID_FUNCTION == ERROR_INVALID_FUNCTION && BRG40_ERROR_FILE_NOT_FOUND == ERROR_FILE_NOT_FOUND &&
+                  BRG40_ERROR_ACCESS_DENIED == ERROR_ACCESS_DENIED && BRG40_ERROR_INVALID_HANDLE == ERROR_INVALID_HANDLE &&
+                  BRG40_ERROR_NOT_ENOUGH_MEMORY == ERROR_NOT_ENOUGH_MEMORY && BRG40_ERROR_NOT_READY == ERROR_NOT_READY &&
+                  BRG40_ERROR_GEN_FAILURE == ERROR_GEN_FAILURE &&
+                  BRG40_ERROR_SHARING_VIOLATION == ERROR_SHARING_VIOLATION &&
+                  BRG40_ERROR_NOT_SUPPORTED == ERROR_NOT_SUPPORTED &&
+                  BRG40_ERROR_INVALID_PARAMETER == ERROR_INVALID_PARAMETER && BRG40_ERROR_DISK_FULL == ERROR_DISK_FULL &&
+                  BRG40_ERROR_SEM_TIMEOUT == ERROR_SEM_TIMEOUT && BRG40_ERROR_BUSY == ERROR_BUSY &&
+                  BRG40_ERROR_NOACCESS == ERROR_NOACCESS && BRG40_ERROR_IO_DEVICE == ERROR_IO_DEVICE &&
+                  BRG40_ERROR_DEVICE_NOT_CONNECTED == ERROR_DEVICE_NOT_CONNECTED,
+              "Windows error numbers");
 
 OsHandle os_open_device(const char* name, uint32_t* error) {
     HANDLE h = CreateFileA(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);

@@ -60,7 +60,6 @@ void slave_receive_worker(void* arg) {
 using namespace brg40;
 
 // ERROR_NOT_SUPPORTED, the status of a delivery by window message where there are none.
-static constexpr int kErrorNotSupported = 50;
 
 static int start_slave_receive(SlaveJob* job,
                                Brg40Handle handle,
@@ -69,7 +68,7 @@ static int start_slave_receive(SlaveJob* job,
                                Brg40SlaveCallback callback,
                                void* window) {
     if (delivery != 0 && !os_has_window_messages()) {
-        return kErrorNotSupported;  // no window messages on this system: nothing starts
+        return BRG40_ERROR_NOT_SUPPORTED;  // no window messages on this system: nothing starts
     }
     *job = SlaveJob{handle, bus_kind, delivery, callback, window};
     // The worker gets a copy of its own: a second start right after this one rewrites the record

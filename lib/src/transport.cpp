@@ -68,7 +68,6 @@ const SenseRow kDeviceErrors[] = {
 
 // What a request that failed without telling why reports: ERROR_GEN_FAILURE. A driver may fail
 // DeviceIoControl and leave the last error at 0; that must never read as success.
-constexpr uint32_t kErrorUnreported = 31;
 
 // The request's outcome as one number: 0 when it succeeded, else its Windows error.
 uint32_t pass_through(Brg40Handle handle, CommandBlock* block) {
@@ -76,7 +75,7 @@ uint32_t pass_through(Brg40Handle handle, CommandBlock* block) {
     if (os_scsi_pass_through(handle, block, &error)) {
         return 0;
     }
-    return error != 0 ? error : kErrorUnreported;
+    return error != 0 ? error : static_cast<uint32_t>(BRG40_ERROR_GEN_FAILURE);
 }
 
 void fill_common(CommandBlock* block, uint8_t cdb_length, uint8_t data_in, uint32_t timeout_s) {

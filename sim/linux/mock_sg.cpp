@@ -13,19 +13,23 @@ namespace {
 
 constexpr uint8_t kCheckCondition = 0x02;
 constexpr uint8_t kDriverSense = 0x08;
-constexpr uint32_t kErrorGenFailure = 31;
-
-// The errno of a request that fails with this Windows error, as the library reads it back. An
-// error that no errno stands for arrives as EIO, as the kernel would report it.
-int errno_for_failure(uint32_t windows_error) {
-    if (windows_error == kErrorGenFailure) {
-        return EPROTO;  // any errno the library has no row for
-    }
-    const int e = brg40::errno_for_windows_error(windows_error);
-    return e != 0 ? e : EIO;
-}
 
 }  // namespace
+
+int errno_for_failure(uint32_t windows_error) {
+    if (windows_error == BRG40_ERROR_GEN_FAILURE) {
+        return EPROTO;  // any errno the library has no row for
+    }
+    // The reverse of the library's table: the first errno that it reads as this error.
+    size_t count = 0;
+    const brg40::ErrnoRow* rows = brg40::errno_rows(&count);
+    for (size_t i = 0; i < count; ++i) {
+        if (rows[i].windows_error == windows_error) {
+            return rows[i].unix_errno;
+        }
+    }
+    return EIO;  // as the kernel would report an error that no errno stands for
+}
 
 ScsiRequest request_from_sg(const sg_io_hdr& hdr, uint8_t* data) {
     ScsiRequest r;

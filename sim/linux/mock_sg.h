@@ -21,6 +21,11 @@ namespace sim {
 ScsiRequest request_from_sg(const sg_io_hdr& hdr, uint8_t* data);
 int apply_sg_reply(const ScsiReply& reply, sg_io_hdr& hdr, uint8_t* sense);
 
+// The errno of a request that the device fails with this Windows error: the first errno the
+// library reads back as that error (the reverse of its table), EIO for one it has no errno for,
+// and one outside its table for ERROR_GEN_FAILURE (31), which it reads as "any other errno".
+int errno_for_failure(uint32_t windows_error);
+
 class MockSg {
 public:
     // Carries one request to the device; false when the device is not there any more.

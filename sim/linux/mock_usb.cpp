@@ -41,7 +41,7 @@ std::string Hex(unsigned long value) {
 
 }  // namespace
 
-MockUsb::MockUsb(UMockdevTestbed* testbed, UpdateLink& link, int bus, int port)
+MockUsb::MockUsb(UMockdevTestbed* testbed, FaceLink& link, int bus, int port)
     : m_testbed(testbed), m_link(link), m_handler(umockdev_ioctl_base_new()), m_bus(bus), m_port(port) {
     g_signal_connect(m_handler, "handle-ioctl", G_CALLBACK(OnIoctl), this);
     m_hubPath = "/devices/pci0000:00/0000:00:14.0/usb" + std::to_string(bus);

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "update_link.h"
+#include "face_link.h"
 
 namespace sim {
 
@@ -30,7 +30,7 @@ class MockUsb {
 public:
     // Adds the bus's root hub to testbed; the device itself appears with plug(). The testbed and
     // the link must outlive this object.
-    MockUsb(UMockdevTestbed* testbed, UpdateLink& link, int bus = 1, int port = 2);
+    MockUsb(UMockdevTestbed* testbed, FaceLink& link, int bus = 1, int port = 2);
     ~MockUsb();
     MockUsb(const MockUsb&) = delete;
     MockUsb& operator=(const MockUsb&) = delete;
@@ -79,7 +79,7 @@ private:
     static void Release(Urb& urb);
 
     UMockdevTestbed* m_testbed;
-    UpdateLink& m_link;
+    FaceLink& m_link;
     UMockdevIoctlBase* m_handler;
     const int m_bus;
     const int m_port;

@@ -8,27 +8,27 @@
 #include <thread>
 
 #include "mock_usb.h"
-#include "update_link.h"
+#include "face_link.h"
 
 namespace sim {
 
 // One lock around every call of a link that is not synchronised (a simulator connection), as
 // the ioctl handler and the follower reach it from two threads.
-class SerialLink : public UpdateLink {
+class SerialLink : public FaceLink {
 public:
-    explicit SerialLink(UpdateLink& inner) : m_inner(inner) {}
+    explicit SerialLink(FaceLink& inner) : m_inner(inner) {}
     bool update_device_present() override;
     void pipe_write(const uint8_t* data, size_t size) override;
     size_t pipe_read(uint8_t* out, size_t size) override;
 
 private:
-    UpdateLink& m_inner;
+    FaceLink& m_inner;
     std::mutex m_mutex;
 };
 
 class UsbFollower {
 public:
-    UsbFollower(MockUsb& usb, UpdateLink& link) : m_usb(usb), m_link(link) {}
+    UsbFollower(MockUsb& usb, FaceLink& link) : m_usb(usb), m_link(link) {}
     ~UsbFollower() { stop(); }
     UsbFollower(const UsbFollower&) = delete;
     UsbFollower& operator=(const UsbFollower&) = delete;
@@ -41,7 +41,7 @@ public:
 
 private:
     MockUsb& m_usb;
-    UpdateLink& m_link;
+    FaceLink& m_link;
     std::atomic<bool> m_running{false};
     std::thread m_thread;
 };

@@ -3,12 +3,12 @@
 #define BRG40_SIM_PIPES_CLIENT_LINK_H
 
 #include "sim_client.h"
-#include "update_link.h"
+#include "face_link.h"
 
 namespace sim {
 
 // Not synchronised: the caller holds one lock around every call (the connection is one stream).
-class ClientLink : public UpdateLink {
+class ClientLink : public FaceLink {
 public:
     explicit ClientLink(SimClient& client) : client_(client) {}
 

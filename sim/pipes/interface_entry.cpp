@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <cctype>
 
+#include "../../update/update_device_id.h"
+
 extern "C" NTSTATUS NTAPI NtCreateSymbolicLinkObject(PHANDLE link,
                                                      ACCESS_MASK access,
                                                      POBJECT_ATTRIBUTES attributes,
@@ -18,7 +20,6 @@ namespace {
 
 constexpr char kInterfaceClass[] = "{6c0f3a9d-2b57-4e18-8d4c-91a7e5b2f036}";
 constexpr char kSetupClass[] = "{88BAE032-5A81-49F0-BC3D-A4FF138216D6}";  // USBDevice, as brg40fup.inf
-constexpr char kHardwareId[] = "USB\\VID_1F3A&PID_0C21";
 constexpr char kEnumRoot[] = "SYSTEM\\CurrentControlSet\\Enum\\";
 constexpr char kClassesRoot[] = "SYSTEM\\CurrentControlSet\\Control\\DeviceClasses\\";
 constexpr ACCESS_MASK kSymbolicLinkAllAccess = 0xF0001;
@@ -87,10 +88,10 @@ bool InterfaceEntry::show(bool with_link) {
     // SetupAPI takes a present interface from Enum\<instance> (its ClassGUID) and DeviceClasses\{guid}\<key>
     // (DeviceInstance, #\SymbolicLink, #\Control\Linked = 1).
     std::string enum_key = kEnumRoot + instance_id_;
-    bool ok = set_text(enum_key, "ClassGUID", kSetupClass) && set_multi_text(enum_key, "HardwareID", kHardwareId) &&
-              set_text(enum_key, "DeviceDesc", "NKV-BRG40M firmware update") &&
-              set_text(class_key_, "DeviceInstance", instance_id_) &&
-              set_text(class_key_ + "\\#", "SymbolicLink", path_);
+    bool ok =
+        set_text(enum_key, "ClassGUID", kSetupClass) && set_multi_text(enum_key, "HardwareID", kUpdateHardwareId) &&
+        set_text(enum_key, "DeviceDesc", "NKV-BRG40M firmware update") &&
+        set_text(class_key_, "DeviceInstance", instance_id_) && set_text(class_key_ + "\\#", "SymbolicLink", path_);
     if (!ok) {
         return false;
     }

@@ -19,7 +19,7 @@ bool client_connected(HANDLE pipe) {
 
 }  // namespace
 
-PipeServer::PipeServer(UpdateLink& link, LinkLock& link_lock) : link_(link), link_lock_(link_lock) {}
+PipeServer::PipeServer(FaceLink& link, LinkLock& link_lock) : link_(link), link_lock_(link_lock) {}
 
 bool PipeServer::start() {
     reply_ready_ = CreateEventA(nullptr, FALSE, FALSE, nullptr);

@@ -9,7 +9,7 @@
 #include "link_lock.h"
 #include <vector>
 
-#include "update_link.h"
+#include "face_link.h"
 
 namespace sim {
 
@@ -19,7 +19,7 @@ public:
 
     // link calls are made under one lock, from the instance threads.
     // The instance threads run until the process ends; the pipe handles go with it.
-    PipeServer(UpdateLink& link, LinkLock& link_lock);
+    PipeServer(FaceLink& link, LinkLock& link_lock);
     PipeServer(const PipeServer&) = delete;
     PipeServer& operator=(const PipeServer&) = delete;
 
@@ -40,7 +40,7 @@ private:
     void serve_commands(HANDLE pipe);
     void serve_replies(HANDLE pipe);
 
-    UpdateLink& link_;
+    FaceLink& link_;
     LinkLock& link_lock_;
     std::vector<uint8_t> held_;     // the loader's reply fetched for the next reader
     HANDLE reply_ready_ = nullptr;  // set when a reply is held (auto-reset; lives as long as the process)

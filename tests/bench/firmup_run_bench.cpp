@@ -9,10 +9,9 @@
 #include <cstring>
 #include <string>
 
-#include "closing_check.h"
 #include "converter.h"
+#include "dialog_events.h"
 #include "image_gen.h"
-#include "programming_run.h"
 
 namespace {
 

@@ -10,12 +10,11 @@
 #include <cstring>
 #include <vector>
 
-#include "closing_check.h"
 #include "converter_link.h"
+#include "dialog_events.h"
 #include "image_gen.h"
 #include "minimal_usb_update.h"
 #include "mock_usb.h"
-#include "programming_run.h"
 #include "recording_dialog.h"
 #include "simulated_update_device.h"
 #include "usb_update_pipe.h"

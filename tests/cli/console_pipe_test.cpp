@@ -1,12 +1,13 @@
 // The console pipe between the programming run and the simulated loader: the same exchanges as
 // the dialog's, an interruption that stops between two exchanges and never inside one, a new run
-// that completes afterwards, and the close byte held back for fw verify.
+// that completes afterwards; and the closing check that holds the close byte back for fw verify.
 #include <gtest/gtest.h>
 
-#include "closing_check.h"
 #include "console_pipe.h"
+#include "dialog_events.h"
+#include "closing_check.h"
 #include "image_gen.h"
-#include "programming_run.h"
+#include "memory_store.h"
 #include "recording_dialog.h"
 #include "simulated_update_device.h"
 
@@ -98,20 +99,26 @@ TEST_F(ConsolePipeRun, AnInterruptionDuringAnExchangeLetsItsReplyBeRead) {
     EXPECT_EQ(pipe.Writes(), 1);
 }
 
-TEST_F(ConsolePipeRun, VerifyHoldsTheCloseByteBack) {
+TEST_F(ConsolePipeRun, VerifyHoldsTheCloseByteBackAndKeepsTheStoredBlock) {
+    MemoryStore store;
+    FirmupProgramState kept(&store);
     ConsolePipe pipe(
         link, [] { return false; }, nullptr);
-    pipe.HoldCloseByte();
-    EXPECT_TRUE(CloseUpdateSession(face, pipe, state));
-    EXPECT_TRUE(pipe.CloseByteHeld());
+    ASSERT_EQ(ProgramFirmware(image.path(), 0x0104, face, pipe, kept), RunOutcome::Completed);
+    ASSERT_EQ(store.blocks.size(), 1u);
+    const size_t runOps = link.ops.size();
+    DialogEvents events(face);
+    EXPECT_EQ(RunClosingCheck(events, pipe, kept, CloseByte::Hold), UpdateStop::Completed);
     EXPECT_TRUE(device.update_mode());
-    EXPECT_EQ(link.ops.size(), 2u * 1408u);  // the reads of the check only
+    EXPECT_EQ(link.ops.size() - runOps, 2u * 1408u);  // the reads of the check only
+    EXPECT_EQ(store.blocks.size(), 1u) << "the session stays open, so its block's copy stays too";
+    EXPECT_EQ(RunClosingCheck(events, pipe, kept, CloseByte::Send), UpdateStop::Completed);
+    EXPECT_FALSE(device.update_mode());
+    EXPECT_TRUE(store.blocks.empty());
 }
 
-TEST_F(ConsolePipeRun, AnInterruptionAfterTheReadBackKeepsTheCloseByteBackAndSaysSo) {
+TEST_F(ConsolePipeRun, AnInterruptionAfterTheReadBackKeepsTheCloseByteBack) {
     long writes = 0;
-    ConsolePipe pipe(
-        link, [&writes] { return writes >= 1408; }, nullptr);
     struct Counting : UpdatePipe {
         UpdatePipe& inner;
         long& writes;
@@ -122,9 +129,9 @@ TEST_F(ConsolePipeRun, AnInterruptionAfterTheReadBackKeepsTheCloseByteBackAndSay
     } counting(link, writes);
     ConsolePipe interrupted(
         counting, [&writes] { return writes >= 1408; }, nullptr);
-    EXPECT_FALSE(CloseUpdateSession(face, interrupted, state));  // the flash checked out, the byte stayed
+    DialogEvents events(face);
+    // The flash checked out; the close byte stayed, and the check says which step was not taken.
+    EXPECT_EQ(RunClosingCheck(events, interrupted, state, CloseByte::Send), UpdateStop::CloseNotSent);
     EXPECT_TRUE(interrupted.Stopped());
-    EXPECT_TRUE(interrupted.CloseByteRefused());
     EXPECT_TRUE(device.update_mode());
-    EXPECT_FALSE(pipe.CloseByteRefused());
 }

@@ -1,5 +1,6 @@
-// The console's texts: the update tool's English messages word for word, the question as a
-// prompt, versions, the exit codes in the help text and their mapping.
+// The console's texts: the update tool's English strings word for word (the generated table
+// against the compiled string table), the question as a prompt, versions, the exit codes in the
+// help text and how the engine's stops map onto them.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -7,12 +8,17 @@
 #include "console_texts.h"
 #include "exit_codes.h"
 #include "res_file.h"
+#include "version_text.h"
 
 namespace {
 
 constexpr uint16_t kRtString = 6;
 constexpr uint16_t kEnglish = 1033;
-const unsigned kConsoleMessages[] = {112, 113, 114, 115, 116, 117, 119, 121, 125};
+const EnglishString kConsoleMessages[] = {
+    en::MSG_FILE_OPEN_FAILED,  en::MSG_FILE_TYPE_WRONG, en::MSG_VERSION_NOT_NEWER,
+    en::MSG_CHECKSUM_MISMATCH, en::MSG_ERASE_FAILED,    en::MSG_WRITE_FAILED,
+    en::MSG_UPDATED,           en::MSG_NOT_UPDATED,     en::MSG_READ_FAILED,
+};
 
 }  // namespace
 
@@ -20,7 +26,8 @@ const unsigned kConsoleMessages[] = {112, 113, 114, 115, 116, 117, 119, 121, 125
 TEST(ConsoleTexts, MessagesAreTheUpdateToolsEnglishStrings) {
     std::vector<ResEntry> entries;
     ASSERT_TRUE(ParseRes(ReadWholeFile(BRG40FUP_RES), entries));
-    for (unsigned id : kConsoleMessages) {
+    for (const EnglishString& message : kConsoleMessages) {
+        const unsigned id = message.id;
         const uint16_t block = static_cast<uint16_t>(id / 16 + 1);
         const ResEntry* entry = FindRes(entries, kRtString, block, kEnglish);
         ASSERT_NE(entry, nullptr) << id;
@@ -29,7 +36,7 @@ TEST(ConsoleTexts, MessagesAreTheUpdateToolsEnglishStrings) {
         bool found = false;
         for (const auto& s : strings) {
             if (s.first == id) {
-                EXPECT_EQ(s.second, MessageText(id)) << id;
+                EXPECT_EQ(s.second, message.text) << id;
                 found = true;
             }
         }
@@ -39,8 +46,8 @@ TEST(ConsoleTexts, MessagesAreTheUpdateToolsEnglishStrings) {
 #endif
 
 TEST(ConsoleTexts, AMessageOnOneLine) {
-    EXPECT_EQ(MessageLine(117), "Fail to write memory area. Update process will be stopped.");
-    EXPECT_EQ(MessageLine(999), "");
+    EXPECT_EQ(MessageLine(en::MSG_WRITE_FAILED), "Fail to write memory area. Update process will be stopped.");
+    EXPECT_EQ(Headline(en::MSG_WRITE_FAILED), "Fail to write memory area.");
 }
 
 TEST(ConsoleTexts, TheVersionQuestionAsAPrompt) {
@@ -74,15 +81,29 @@ TEST(ExitCodes, LibraryStatuses) {
     EXPECT_EQ(ExitCodeForStatus(31), kExitFailed);  // an operating-system error
 }
 
-TEST(ExitCodes, MessagesOfTheRunAndTheCheck) {
-    EXPECT_EQ(ExitCodeForMessage(112), kExitRefused);
-    EXPECT_EQ(ExitCodeForMessage(113), kExitRefused);
-    EXPECT_EQ(ExitCodeForMessage(115), kExitRefused);
-    EXPECT_EQ(ExitCodeForMessage(116), kExitFailed);
-    EXPECT_EQ(ExitCodeForMessage(117), kExitFailed);
-    EXPECT_EQ(ExitCodeForMessage(125), kExitFailed);
-    EXPECT_EQ(ExitCodeForMessage(119), kExitOk);
-    EXPECT_EQ(ExitCodeForMessage(121), kExitMismatch);
+TEST(ExitCodes, StopsOfTheRunAndTheCheck) {
+    const struct {
+        UpdateStop reason;
+        int code;
+        unsigned message;  // 0: none
+    } rows[] = {
+        {UpdateStop::Completed, kExitOk, 119},
+        {UpdateStop::ImageUnreadable, kExitRefused, 112},
+        {UpdateStop::NotFirmware, kExitRefused, 113},
+        {UpdateStop::ChecksumMismatch, kExitRefused, 115},
+        {UpdateStop::Declined, kExitRefused, 0},
+        {UpdateStop::PreservedReadFailed, kExitFailed, 125},
+        {UpdateStop::EraseFailed, kExitFailed, 116},
+        {UpdateStop::WriteFailed, kExitFailed, 117},
+        {UpdateStop::ReadBackFailed, kExitMismatch, 121},
+        {UpdateStop::ReadBackMismatch, kExitMismatch, 121},
+        {UpdateStop::CloseNotSent, kExitMismatch, 121},
+    };
+    for (const auto& row : rows) {
+        const StopReport report = ReportOfStop(row.reason);
+        EXPECT_EQ(report.exitCode, row.code) << static_cast<int>(row.reason);
+        EXPECT_EQ(report.message != nullptr ? report.message->id : 0u, row.message) << static_cast<int>(row.reason);
+    }
     EXPECT_EQ(static_cast<int>(kExitUsage), 2);
     EXPECT_EQ(static_cast<int>(kExitInterrupted), 130);
 }

@@ -44,8 +44,8 @@ e2e_begin() {  # e2e_begin NAME
     E2E_ROOT=${BRG40_E2E_DIR:-$BRG40_WINDOWS_DIR/e2e}
     E2E_WORK=$E2E_ROOT/$E2E_NAME
     E2E_CACHE=$E2E_ROOT/cache
-    E2E_SIM_BIN=$BRG40_NATIVE_DIR/sim/wine/brg40sim
-    E2E_CTL_BIN=$BRG40_NATIVE_DIR/sim/wine/brg40sim-ctl
+    E2E_SIM_BIN=$BRG40_NATIVE_DIR/sim/server/brg40sim
+    E2E_CTL_BIN=$BRG40_NATIVE_DIR/sim/server/brg40sim-ctl
     E2E_PRELOAD=$BRG40_NATIVE_DIR/sim/wine/libbrg40sg.so
     local f
     for f in wine wineserver wineboot Xvfb iconv flock md5sum timeout; do

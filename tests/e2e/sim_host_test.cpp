@@ -112,15 +112,15 @@ TEST_F(SimHostTest, ScsiRequestsReachTheModelAndModeChangesMoveTheLink) {
     EXPECT_EQ(host.state().update_lpt, 4);
     EXPECT_EQ(host.state().lpt_mask, 0u);
     EXPECT_EQ(link_target(link(4)), "") << "in update mode the converter leaves the LPT names";
-    EXPECT_EQ(host.scsi(inquiry(4)).reply.os_error, kErrorGenFailure);
-    EXPECT_EQ(host.scsi(inquiry(6)).reply.os_error, kErrorGenFailure) << "nothing attached there";
+    EXPECT_EQ(host.scsi(inquiry(4)).reply.os_error, BRG40_ERROR_GEN_FAILURE);
+    EXPECT_EQ(host.scsi(inquiry(6)).reply.os_error, BRG40_ERROR_GEN_FAILURE) << "nothing attached there";
 }
 
 TEST_F(SimHostTest, AMalformedBlockNeverReachesTheModel) {
     host.command("attach 3");
     wire::ScsiCall call = inquiry(3);
     call.block_error = "Lun=1 (expected 0)";
-    EXPECT_EQ(host.scsi(call).reply.os_error, kErrorInvalidParameter);
+    EXPECT_EQ(host.scsi(call).reply.os_error, BRG40_ERROR_INVALID_PARAMETER);
     EXPECT_EQ(host.command("transcript 3"), "ok");
     EXPECT_EQ(host.command("bridge-errors clear"), "ok\nlpt3 12: Lun=1 (expected 0)");
     EXPECT_EQ(host.command("bridge-errors"), "ok");

@@ -3,11 +3,10 @@
 #include <gtest/gtest.h>
 
 #include "bytes.h"
-#include "closing_check.h"
+#include "dialog_events.h"
 #include "firmup_protocol.h"
 #include "image_gen.h"
 #include "memory_store.h"
-#include "programming_run.h"
 #include "recording_dialog.h"
 #include "simulated_update_device.h"
 

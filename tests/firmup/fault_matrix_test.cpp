@@ -6,10 +6,9 @@
 #include <memory>
 #include <ostream>
 
-#include "closing_check.h"
+#include "dialog_events.h"
 #include "image_gen.h"
 #include "memory_store.h"
-#include "programming_run.h"
 #include "recording_dialog.h"
 #include "simulated_update_device.h"
 

@@ -4,9 +4,9 @@
 
 #include <algorithm>
 
+#include "dialog_events.h"
 #include "firmware_image.h"
 #include "image_gen.h"
-#include "programming_run.h"
 #include "recording_dialog.h"
 #include "simulated_update_device.h"
 

@@ -3,9 +3,8 @@
 
 #include <cstdio>
 
-#include "closing_check.h"
+#include "dialog_events.h"
 #include "image_gen.h"
-#include "programming_run.h"
 #include "recording_dialog.h"
 #include "simulated_update_device.h"
 

@@ -8,9 +8,9 @@
 #include <unistd.h>
 #include <vector>
 
+#include "dialog_events.h"
 #include "firmware_image.h"
 #include "fuzz_support.h"
-#include "programming_run.h"
 
 namespace {
 

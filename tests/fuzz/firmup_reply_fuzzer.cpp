@@ -8,11 +8,10 @@
 #include <cstring>
 #include <vector>
 
-#include "closing_check.h"
 #include "converter.h"
+#include "dialog_events.h"
 #include "fuzz_support.h"
 #include "image_gen.h"
-#include "programming_run.h"
 
 namespace {
 

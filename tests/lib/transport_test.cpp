@@ -1,70 +1,11 @@
-// The transport's outcome mapping (sense data and failed requests), the zeroed block, and the
-// variable-length edge cases.
-#include <ostream>
+// The transport's outcome mapping rule (its rows are in sense_mapping_test.cpp), the zeroed
+// block, and the variable-length edge cases.
 #include <cstring>
 
 #include "library_fixture.h"
 #include "transport.h"
 
 namespace {
-
-struct SenseCase {
-    const char* name;
-    uint32_t os_error;
-    uint8_t sense_byte2;  // key in the low four bits
-    uint8_t asc;
-    uint8_t ascq;
-    int expected;
-};
-
-void PrintTo(const SenseCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
-const SenseCase kSenseCases[] = {
-    {"DeviceError1", 0, 3, 0x80, 1, -11},
-    {"DeviceError2", 0, 3, 0x80, 2, -6},
-    {"DeviceError3", 0, 3, 0x80, 3, -108},
-    {"DeviceError4", 0, 3, 0x80, 4, -109},
-    {"DeviceError5", 0, 3, 0x80, 5, -110},
-    {"DeviceError6", 0, 3, 0x80, 6, -207},
-    {"QualifierZeroGivesTheKey", 0, 3, 0x80, 0, 3},
-    {"QualifierSevenGivesTheKey", 0, 3, 0x80, 7, 3},
-    {"QualifierNineGivesTheKey", 0, 3, 0x80, 9, 3},
-    {"KeyThreeOtherCode", 0, 3, 0x81, 1, -400},
-    {"IllegalRequest", 0, 5, 0x24, 0, -400},
-    {"NotReady", 0, 2, 0x04, 1, -400},
-    {"KeyFifteen", 0, 0x0F, 0x80, 1, -400},
-    {"FlagBitsAboveTheKeyIgnored", 0, 0x23, 0x80, 4, -109},
-    {"FailedRequestWithSenseDecidedBySense", 31, 3, 0x80, 2, -6},
-    {"FailedRequestInvalidHandle", 6, 0, 0, 0, 6},
-    {"FailedRequestNotReady", 21, 0, 0, 0, 21},
-    {"FailedRequestGenFailure", 31, 0, 0, 0, 31},
-    {"FlagBitsWithKeyZeroFailedRequest", 1117, 0x20, 0x80, 1, 1117},
-};
-
-class SenseMapping : public LibraryTest, public ::testing::WithParamInterface<SenseCase> {};
-
-TEST_P(SenseMapping, GivesTheStatus) {
-    const SenseCase& c = GetParam();
-    Brg40Handle h = attach_and_open(1);
-    sim::ScsiReply reply;
-    reply.os_error = c.os_error;
-    reply.sense[0] = c.sense_byte2 ? 0x70 : 0;
-    reply.sense[2] = c.sense_byte2;
-    reply.sense[12] = c.asc;
-    reply.sense[13] = c.ascq;
-    dev(1).fail_command(218, reply);
-    unsigned char major = 0, minor = 0;
-    EXPECT_EQ(brg40_get_fw_version(h, &major, &minor), c.expected);
-    EXPECT_EQ(major, 0xFF);
-    EXPECT_EQ(minor, 0xFF);
-}
-
-INSTANTIATE_TEST_SUITE_P(EveryCase,
-                         SenseMapping,
-                         ::testing::ValuesIn(kSenseCases),
-                         [](const ::testing::TestParamInfo<SenseCase>& info) { return info.param.name; });
 
 TEST(SenseMappingRule, KeyZeroWithoutErrorIsSuccess) {
     uint8_t sense[32] = {};

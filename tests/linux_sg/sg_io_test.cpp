@@ -1,12 +1,15 @@
 // The library on Linux through SG_IO, with the kernel interface emulated by umockdev: the search
-// among a disk, a foreign SCSI device and two converters, the statuses of sense data and failed
-// requests, slave delivery and the library version. The command table runs beside it
-// (command_table_test.cpp, shared with the suite of the Windows seam).
+// among a disk, a foreign SCSI device and two converters, the errors an emulated node fails
+// with, slave delivery and the library version. The command table and the statuses of every
+// sense and error case run beside it (command_table_test.cpp, sense_mapping_test.cpp, shared with
+// the suite of the Windows seam).
 #include <algorithm>
 #include <cstring>
 #include <vector>
 
 #include "../lib/library_fixture.h"
+#include "errno_table.h"
+#include "mock_sg.h"
 
 namespace {
 
@@ -69,40 +72,15 @@ TEST_F(LinuxSgTest, NumbersAreRanksAndOtherDevicesHearNothingButInquiry) {
 
 // What each outcome of a request becomes: the converter's sense data as on Windows; a failed
 // request as the Windows error that its errno stands for.
-TEST_F(LinuxSgTest, StatusOfEverySenseAndErrorCase) {
-    const struct {
-        sim::ScsiReply reply;
-        int status;
-    } kCases[] = {
-        {sim::sense_reply(3, 0x80, 1), BRG40_DEVICE_ERROR_1},
-        {sim::sense_reply(3, 0x80, 2), BRG40_DEVICE_ERROR_2},
-        {sim::sense_reply(3, 0x80, 3), BRG40_DEVICE_ERROR_3},
-        {sim::sense_reply(3, 0x80, 4), BRG40_DEVICE_ERROR_4},
-        {sim::sense_reply(3, 0x80, 5), BRG40_DEVICE_ERROR_5},
-        {sim::sense_reply(3, 0x80, 6), BRG40_DEVICE_ERROR_6},
-        {sim::sense_reply(3, 0x80, 9), BRG40_DEVICE_DETAIL},
-        {sim::sense_reply(5, 0x24, 0), BRG40_DEVICE_ERROR},
-        {sim::failed_reply(1), 1},
-        {sim::failed_reply(5), 5},
-        {sim::failed_reply(6), 6},
-        {sim::failed_reply(31), 31},
-        {sim::failed_reply(32), 32},
-        {sim::failed_reply(87), 87},
-        {sim::failed_reply(121), 121},
-        {sim::failed_reply(1167), 1167},
-        {sim::failed_reply(21), 1117},  // no errno says "not ready": the kernel reports EIO
-    };
-    Brg40Handle h = attach_and_open(1);
-    for (const auto& c : kCases) {
-        {
-            auto guard = support::lock();
-            dev(1).fail_command(0xDB, c.reply, 1);
-        }
-        EXPECT_EQ(brg40_led_control(h, 1), c.status)
-            << "sense key " << (c.reply.sense[2] & 0x0F) << " error " << c.reply.os_error;
+TEST(LinuxSgFailure, EveryErrorOfTheLibrarysTableComesBackAsItself) {
+    size_t rows = 0;
+    const brg40::ErrnoRow* row = brg40::errno_rows(&rows);
+    for (size_t i = 0; i < rows; ++i) {
+        const int e = sim::errno_for_failure(row[i].windows_error);
+        EXPECT_EQ(brg40::windows_error_for_errno(e), row[i].windows_error) << row[i].windows_error;
     }
-    EXPECT_EQ(brg40_led_control(h, 1), 0) << "after the faults the converter answers again";
-    brg40_close(h);
+    EXPECT_EQ(brg40::windows_error_for_errno(sim::errno_for_failure(BRG40_ERROR_GEN_FAILURE)), 31u);
+    EXPECT_EQ(sim::errno_for_failure(BRG40_ERROR_NOT_READY), EIO);
 }
 
 std::vector<uint8_t> g_delivered;

@@ -7,9 +7,8 @@
 #include <memory>
 #include <thread>
 
-#include "closing_check.h"
+#include "dialog_events.h"
 #include "image_gen.h"
-#include "programming_run.h"
 #include "recording_dialog.h"
 #include "sim_server.h"
 #include "simulated_update_device.h"

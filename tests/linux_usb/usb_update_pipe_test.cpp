@@ -9,18 +9,17 @@
 #include <memory>
 #include <thread>
 
-#include "closing_check.h"
 #include "converter_link.h"
+#include "dialog_events.h"
 #include "firmup_messages.h"
 #include "image_gen.h"
 #include "mock_usb.h"
-#include "programming_run.h"
 #include "recording_dialog.h"
 #include "simulated_update_device.h"
 #include "state_dir_store.h"
+#include "usb_follower.h"
 #include "usb_update_device.h"
 #include "usb_update_pipe.h"
-#include "usb_follower.h"
 
 namespace {
 

@@ -72,7 +72,7 @@ TEST(ConverterStrictness, EachDeviationIsRefusedWithBothHexDumps) {
 
     for (const auto& c : cases) {
         sim::Converter conv;
-        EXPECT_EQ(conv.scsi(c.request).os_error, sim::kErrorInvalidParameter) << c.what;
+        EXPECT_EQ(conv.scsi(c.request).os_error, BRG40_ERROR_INVALID_PARAMETER) << c.what;
         ASSERT_EQ(conv.protocol_errors().size(), 1u) << c.what;
         const std::string& line = conv.protocol_errors()[0];
         EXPECT_NE(line.find("received CDB"), std::string::npos) << line;
@@ -117,7 +117,7 @@ TEST(ConverterFaults, InjectedRepliesCountDownAndUnplugFails) {
     EXPECT_EQ(c.scsi(led).sense[13], 2);
     EXPECT_EQ(c.scsi(led).sense[2], 0);
     c.unplug();
-    EXPECT_EQ(c.scsi(led).os_error, sim::kErrorGenFailure);
+    EXPECT_EQ(c.scsi(led).os_error, BRG40_ERROR_GEN_FAILURE);
     c.replug();
     EXPECT_EQ(c.scsi(led).os_error, 0u);
     EXPECT_EQ(c.transcript().size(), 5u);
@@ -158,7 +158,7 @@ TEST(ConverterModes, UpdateModeAndBackThroughTheCloseByte) {
     auto cmd = vendor(254, sim::Direction::Out, 0, nullptr, 10);
     ASSERT_EQ(c.scsi(cmd).os_error, 0u);
     EXPECT_EQ(c.mode(), sim::Mode::Update);
-    EXPECT_EQ(c.scsi(cmd).os_error, sim::kErrorGenFailure) << "gone from the normal-mode face";
+    EXPECT_EQ(c.scsi(cmd).os_error, BRG40_ERROR_GEN_FAILURE) << "gone from the normal-mode face";
     const uint8_t close = 0xFF;
     c.pipe_write(&close, 1);
     EXPECT_EQ(c.mode(), sim::Mode::Normal);

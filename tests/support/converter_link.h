@@ -3,9 +3,9 @@
 #define BRG40_TESTS_CONVERTER_LINK_H
 
 #include "simulated_update_device.h"
-#include "update_link.h"
+#include "face_link.h"
 
-class ConverterLink : public sim::UpdateLink {
+class ConverterLink : public sim::FaceLink {
 public:
     explicit ConverterLink(UpdateDevice& device) : device_(device) {}
     bool update_device_present() override { return device_.reachable(); }

@@ -10,7 +10,7 @@
 #   linux_run NAME COMMAND...                # COMMAND in the testbed; output in $E2E_WORK/NAME.out
 #                                            # and NAME.err; returns its exit status
 #   e2e_check / e2e_expect_eq / e2e_expect_grep / e2e_end   as in the Wine suites
-# SIM_BIN_DIR holds brg40sim, brg40sim-ctl and brg40sim-umockdev (sim/wine and sim/linux of a
+# SIM_BIN_DIR holds brg40sim, brg40sim-ctl and brg40sim-umockdev (sim/server and sim/linux of a
 # Linux build).
 
 # shellcheck source=../e2e/harness.sh
@@ -20,8 +20,8 @@ linux_begin() {  # linux_begin NAME WORK_ROOT SIM_BIN_DIR
     E2E_NAME=$1
     E2E_WORK=$2/$1
     local bin=$3
-    E2E_SIM_BIN=$bin/wine/brg40sim
-    E2E_CTL_BIN=$bin/wine/brg40sim-ctl
+    E2E_SIM_BIN=$bin/server/brg40sim
+    E2E_CTL_BIN=$bin/server/brg40sim-ctl
     LINUX_BRIDGE_BIN=$bin/linux/brg40sim-umockdev
     local f
     for f in "$E2E_SIM_BIN" "$E2E_CTL_BIN" "$LINUX_BRIDGE_BIN"; do

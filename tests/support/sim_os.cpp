@@ -20,8 +20,6 @@ namespace support {
 
 namespace {
 
-constexpr uint32_t kErrorFileNotFound = 2;
-constexpr uint32_t kErrorSharingViolation = 32;
 constexpr uint8_t kCheckCondition = 0x02;
 
 struct State {
@@ -175,12 +173,12 @@ OsHandle os_open_device(const char* name, uint32_t* error) {
     s.opened.push_back(name);
     const int lpt = support::lpt_number(name);
     if (lpt == 0 || s.bench->at(lpt) == nullptr) {
-        *error = support::kErrorFileNotFound;
+        *error = BRG40_ERROR_FILE_NOT_FOUND;
         return nullptr;
     }
     for (const auto& h : s.handles) {
         if (h.second == lpt) {
-            *error = support::kErrorSharingViolation;  // share mode 0: one open at a time
+            *error = BRG40_ERROR_SHARING_VIOLATION;  // share mode 0: one open at a time
             return nullptr;
         }
     }
@@ -216,7 +214,7 @@ static uint32_t pass_through(OsHandle handle, CommandBlock* block) {
     std::lock_guard<std::mutex> guard(s.mutex);
     auto open = s.handles.find(handle);
     if (open == s.handles.end()) {
-        return sim::kErrorInvalidHandle;
+        return BRG40_ERROR_INVALID_HANDLE;
     }
     const ScsiPassThroughDirect& p = block->sptd;
     // The fixed fields every request of the library carries.
@@ -224,7 +222,7 @@ static uint32_t pass_through(OsHandle handle, CommandBlock* block) {
         p.Lun != 0 || p.SenseInfoLength != kSenseInfoLength || p.SenseInfoOffset != kSenseInfoOffset ||
         p.DataIn > kScsiDataIn || p.CdbLength == 0 || p.CdbLength > sizeof(p.Cdb)) {
         s.block_errors.push_back("fixed fields wrong: " + support::hex(block, sizeof(ScsiPassThroughDirect)));
-        return sim::kErrorInvalidParameter;
+        return BRG40_ERROR_INVALID_PARAMETER;
     }
     // Zeroed before the request: everything but the fields set must be zero, sense area included.
     CommandBlock clean;
@@ -251,7 +249,7 @@ static uint32_t pass_through(OsHandle handle, CommandBlock* block) {
 
     sim::Converter* device = s.bench->device(open->second);
     if (device == nullptr) {
-        return sim::kErrorGenFailure;  // detached: the device is gone
+        return BRG40_ERROR_GEN_FAILURE;  // detached: the device is gone
     }
     const sim::ScsiReply reply = device->scsi(request);
     bool has_sense = false;

@@ -6,19 +6,17 @@
 #include <cstdio>
 
 #include "about_dlg.h"
-#include "closing_check.h"
+#include "dialog_events.h"
 #include "driver_install.h"
 #include "firmware_image.h"
-#include "programming_run.h"
 #include "resource.h"
 #include "string_resource.h"
+#include "version_text.h"
 
 namespace {
 
 std::string FormatVersion(unsigned major, unsigned minor) {
-    char text[16];
-    snprintf(text, sizeof(text), "%X.%02X", major & 0xFFu, minor & 0xFFu);
-    return text;
+    return VersionText((major & 0xFFu) << 8 | (minor & 0xFFu));
 }
 
 std::string GetItemText(HWND dlg, int id) {

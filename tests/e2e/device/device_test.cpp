@@ -1,4 +1,4 @@
-// brg40fup-device-test: the update-mode device routines (tool/device) under Wine, against the
+// brg40fup-device-test: the update-mode device routines (update/windows) under Wine, against the
 // simulated converter and its update-mode face (brg40sim-pipes.exe). One case per run:
 //   brg40fup-device-test.exe names | exchange | two | long | absent | silent | short | leave |
 //                            install | bench [N]

@@ -8,10 +8,9 @@
 #include <string>
 
 #include "brg40firmup.h"
-#include "closing_check.h"
 #include "device_update_pipe.h"
+#include "dialog_events.h"
 #include "firmup_state.h"
-#include "programming_run.h"
 
 namespace {
 

@@ -1,0 +1,117 @@
+// The update pipe over libusb: one claimed interface, kept while the transfers succeed.
+#include "usb_update_pipe.h"
+
+namespace {
+
+// The first bulk endpoint of the given direction in the interface's first setting, or 0.
+uint8_t FirstBulkEndpoint(const libusb_interface_descriptor& setting, uint8_t direction) {
+    for (int i = 0; i < setting.bNumEndpoints; ++i) {
+        const libusb_endpoint_descriptor& endpoint = setting.endpoint[i];
+        if ((endpoint.bmAttributes & LIBUSB_TRANSFER_TYPE_MASK) == LIBUSB_TRANSFER_TYPE_BULK &&
+            (endpoint.bEndpointAddress & LIBUSB_ENDPOINT_DIR_MASK) == direction) {
+            return endpoint.bEndpointAddress;
+        }
+    }
+    return 0;
+}
+
+}  // namespace
+
+UsbUpdatePipe::~UsbUpdatePipe() {
+    Close();
+}
+
+int UsbUpdatePipe::Write(const uint8_t* data, uint32_t size) {
+    return Transfer(const_cast<uint8_t*>(data), size, true);  // an OUT transfer only reads it
+}
+
+int UsbUpdatePipe::Read(uint8_t* data, uint32_t size) {
+    return Transfer(data, size, false);
+}
+
+bool UsbUpdatePipe::Open() {
+    if (m_handle != nullptr) {
+        return true;
+    }
+    if (m_usb.context() == nullptr) {
+        return false;
+    }
+    libusb_device** list = nullptr;
+    const ssize_t count = libusb_get_device_list(m_usb.context(), &list);
+    for (ssize_t i = 0; i < count && m_handle == nullptr; ++i) {
+        if (IsUpdateDevice(list[i]) && !Claim(list[i])) {
+            Close();
+        }
+    }
+    if (list != nullptr) {
+        libusb_free_device_list(list, 1);
+    }
+    return m_handle != nullptr;
+}
+
+// Opens device and claims interface 0; m_handle is set as soon as the device opens, so that a
+// failure later on is undone by Close.
+bool UsbUpdatePipe::Claim(libusb_device* device) {
+    int result = libusb_open(device, &m_handle);
+    if (result != LIBUSB_SUCCESS) {
+        UsbDiagnostic("libusb_open", result);  // LIBUSB_ERROR_ACCESS: the udev rule is missing
+        m_handle = nullptr;
+        return false;
+    }
+    // No driver is needed, but a kernel driver bound to the interface would keep the claim from us.
+    if (libusb_kernel_driver_active(m_handle, kUpdateInterface) == 1) {
+        result = libusb_detach_kernel_driver(m_handle, kUpdateInterface);
+        if (result != LIBUSB_SUCCESS) {
+            UsbDiagnostic("libusb_detach_kernel_driver", result);
+            return false;
+        }
+    }
+    result = libusb_claim_interface(m_handle, kUpdateInterface);
+    if (result != LIBUSB_SUCCESS) {
+        UsbDiagnostic("libusb_claim_interface", result);
+        return false;
+    }
+    libusb_config_descriptor* config = nullptr;
+    result = libusb_get_active_config_descriptor(device, &config);
+    if (result != LIBUSB_SUCCESS) {
+        UsbDiagnostic("libusb_get_active_config_descriptor", result);
+        return false;
+    }
+    if (config->bNumInterfaces > kUpdateInterface && config->interface[kUpdateInterface].num_altsetting > 0) {
+        const libusb_interface_descriptor& setting = config->interface[kUpdateInterface].altsetting[0];
+        m_commandEndpoint = FirstBulkEndpoint(setting, LIBUSB_ENDPOINT_OUT);
+        m_replyEndpoint = FirstBulkEndpoint(setting, LIBUSB_ENDPOINT_IN);
+    }
+    libusb_free_config_descriptor(config);
+    if (m_commandEndpoint == 0 || m_replyEndpoint == 0) {
+        UsbDiagnostic("bulk endpoints of interface 0", LIBUSB_ERROR_NOT_FOUND);
+        return false;
+    }
+    m_device = UsbDeviceName(device);
+    return true;
+}
+
+void UsbUpdatePipe::Close() {
+    if (m_handle != nullptr) {
+        libusb_release_interface(m_handle, kUpdateInterface);  // fails harmlessly when never claimed or gone
+        libusb_close(m_handle);
+    }
+    m_handle = nullptr;
+    m_commandEndpoint = m_replyEndpoint = 0;
+    m_device.clear();
+}
+
+int UsbUpdatePipe::Transfer(uint8_t* data, uint32_t size, bool toDevice) {
+    if (!Open()) {
+        return -1;
+    }
+    int transferred = 0;
+    const int result = libusb_bulk_transfer(m_handle, toDevice ? m_commandEndpoint : m_replyEndpoint, data,
+                                            static_cast<int>(size), &transferred, kUpdateTransferTimeoutMs);
+    if (result != LIBUSB_SUCCESS) {
+        UsbDiagnostic("libusb_bulk_transfer", result);
+        Close();          // the device may have gone: the next transfer finds it anew
+        transferred = 0;  // what came before a time-out is no reply
+    }
+    return toDevice ? 1 : transferred;
+}
