@@ -427,11 +427,21 @@ Converter& Bench::attach(int lpt, Identity identity, uint8_t major, uint8_t mino
     auto placed =
         devices_.emplace(std::piecewise_construct, std::forward_as_tuple(lpt),
                          std::forward_as_tuple(std::move(identity), major, minor, static_cast<uint32_t>(lpt)));
+    UsbIdentity usb;
+    usb.serial = "SIM000" + std::to_string(lpt);
+    usb.port = "1-" + std::to_string(lpt);
+    placed.first->second.set_usb(usb);
+    if (changed) {
+        changed();
+    }
     return placed.first->second;
 }
 
 void Bench::detach(int lpt) {
     devices_.erase(lpt);
+    if (changed) {
+        changed();
+    }
 }
 
 Converter* Bench::at(int lpt) {
@@ -444,13 +454,17 @@ Converter* Bench::device(int lpt) {
     return it == devices_.end() ? nullptr : &it->second;
 }
 
-Converter* Bench::update_device() {
-    for (auto& entry : devices_) {
-        if (entry.second.plugged() && entry.second.mode() == Mode::Update) {
-            return &entry.second;
-        }
+Converter* Bench::update_device(int lpt) {
+    Converter* c = device(lpt);
+    return c != nullptr && c->plugged() && c->mode() == Mode::Update ? c : nullptr;
+}
+
+std::vector<int> Bench::numbers() const {
+    std::vector<int> out;
+    for (const auto& entry : devices_) {
+        out.push_back(entry.first);
     }
-    return nullptr;
+    return out;
 }
 
 }  // namespace sim

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -22,6 +23,15 @@ struct Identity {
 };
 
 enum class Mode { Normal, Update };
+
+// Where the converter sits on the USB bus, and the serial number it reports. It keeps its port in
+// both modes; in update mode it re-enumerates as another device, which may or may not report the
+// serial again.
+struct UsbIdentity {
+    std::string serial;               // empty: the device reports none
+    std::string port;                 // "<bus>-<port>", as sysfs names the USB device
+    bool update_keeps_serial = true;  // the update-mode device reports the same serial
+};
 
 // One command received by the normal-mode face.
 struct CommandRecord {
@@ -65,6 +75,10 @@ public:
     void replug() { plugged_ = true; }
 
     const Identity& identity() const { return identity_; }
+    const UsbIdentity& usb() const { return usb_; }
+    void set_usb(UsbIdentity usb) { usb_ = std::move(usb); }
+    // The serial of the face it shows now: the update-mode device's only when it keeps it.
+    std::string serial_now() const { return mode_ == Mode::Normal || usb_.update_keeps_serial ? usb_.serial : ""; }
     Flash& flash() { return flash_; }
     Loader& loader() { return loader_; }
     // The 16 bytes this device keeps at 0x5FE0 (what a correct update must preserve).
@@ -103,6 +117,7 @@ public:
 
 private:
     Identity identity_;
+    UsbIdentity usb_;
     Flash flash_;
     Loader loader_;
     Mode mode_ = Mode::Normal;
@@ -117,15 +132,21 @@ private:
 // Several converters (or other devices answering INQUIRY) at chosen LPT numbers 1 to 9.
 class Bench {
 public:
-    // Attaches a fresh device at lpt (replacing one there); its serial is the number lpt.
+    // Attaches a fresh device at lpt (replacing one there); its preserved block is made from the
+    // number lpt, its serial is "SIM000<lpt>" and its port "1-<lpt>" (set_usb changes them).
     Converter& attach(int lpt, Identity identity = {}, uint8_t major = 1, uint8_t minor = 4);
     void detach(int lpt);
     // The device reachable as LPTn now: attached, plugged in and in normal mode; else null.
     Converter* at(int lpt);
     // The device that is attached at lpt whatever its mode or plug state; else null.
     Converter* device(int lpt);
-    // The one plugged-in converter in update mode, or null.
-    Converter* update_device();
+    // The device attached at lpt if it is plugged in and in update mode; else null.
+    Converter* update_device(int lpt);
+    // The numbers of the attached devices, ascending.
+    std::vector<int> numbers() const;
+
+    // Called after every attach and detach (an emulated machine follows the bench with it).
+    std::function<void()> changed;
 
 private:
     std::map<int, Converter> devices_;

@@ -111,6 +111,7 @@ enum {
     BRG40_OK = 0,                    /**< success */
     BRG40_NO_DEVICE = -21,           /**< no converter answered the search, or the open failed */
     BRG40_ALREADY_OPEN = -22,        /**< brg40_open: a device opened by brg40_open is still held */
+    BRG40_AMBIGUOUS = -23,           /**< brg40_open_device: the selector names more than one converter */
     BRG40_BAD_MODE = -104,           /**< mode change: the low three mode bits are all set */
     BRG40_SLAVE_MODE_EX_ONLY = -204, /**< brg40_mode_change: the low three mode bits are exactly 2 */
     BRG40_DEVICE_ERROR = -400,       /**< converter error other than the six details; or no usable library version */
@@ -430,6 +431,48 @@ int brg40_debug_pic_read(Brg40Handle handle, unsigned char address, unsigned cha
  *  @param value    the byte to write.
  *  @returns a transport status. */
 int brg40_debug_pic_write(Brg40Handle handle, unsigned char address, unsigned char value);
+
+/* Additions after the 29, with the next ordinals. */
+
+/** Room for the texts of a Brg40DeviceInfo, terminator included. */
+#define BRG40_DEVICE_TEXT_SIZE 64
+
+/** A converter present now, as brg40_list_devices describes it. */
+typedef struct Brg40DeviceInfo {
+    int number;      /**< 1 to 9: its number for brg40_open_ex and brg40_find_device */
+    int open_status; /**< 0 when it can be opened now; else the Windows error of the open:
+                          32 (held by another program, "busy") or 5 (no permission, "denied") */
+    char node[BRG40_DEVICE_TEXT_SIZE];   /**< the device it is opened as: "/dev/sg2"; "LPT3" on Windows */
+    char serial[BRG40_DEVICE_TEXT_SIZE]; /**< its USB serial number; "" when it reports none or the
+                                              system does not say (Windows) */
+    char path[BRG40_DEVICE_TEXT_SIZE];   /**< its USB port path ("1-2", "1-2.3"); "" when the system
+                                              does not say (Windows) */
+} Brg40DeviceInfo;
+
+/** (30) Lists the converters present with their numbers and identities, whether or not they can
+ *  be opened now. Linux: the converters are the SCSI generic nodes whose SCSI device the system
+ *  describes as the converter (vendor and model), counted in the order of their nodes, so that a
+ *  converter held by another program keeps its number; nothing is sent to them. Windows: LPT1 to
+ *  LPT9, each that opens asked INQUIRY (5 s at most); one that is held elsewhere (32) or denied
+ *  (5) is listed with that status, as it cannot be asked.
+ *  @param[out] devices  room for capacity entries, filled in number order. May be NULL with
+ *                       capacity 0 (count only).
+ *  @param capacity      entries the array holds.
+ *  @param[out] count    how many converters are present (also beyond capacity). May be NULL.
+ *  @returns 0; BRG40_NO_DEVICE (-21) when none is present (count 0). */
+int brg40_list_devices(Brg40DeviceInfo* devices, int capacity, int* count);
+
+/** (31) Opens the converter that a selector names: "N" (its number, 1 to 9), "serial:S" (its USB
+ *  serial, case-insensitive), "path:P" (its USB port path, "1-2.3"), or a device (Linux: its node
+ *  "/dev/sgN" or a link to it, such as "/dev/brg40/by-id/..."; Windows: "LPTn"). The converter
+ *  opened is exactly the one named; no other is tried in its place. Several may be open at once.
+ *  @param selector     the text; not NULL.
+ *  @param[out] status  0; BRG40_NO_DEVICE (-21) when no converter present matches, or the open
+ *                      failed; BRG40_AMBIGUOUS (-23) when several match (none is opened); 87
+ *                      (ERROR_INVALID_PARAMETER) for a selector of none of these forms. May be
+ *                      NULL.
+ *  @returns the handle (close it with brg40_close), or NULL on failure. */
+Brg40Handle brg40_open_device(const char* selector, int* status);
 
 #ifdef __cplusplus
 }

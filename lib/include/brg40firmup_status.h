@@ -46,6 +46,8 @@ static inline const Brg40StatusEntry* brg40_status_entry(int status) {
         {BRG40_NO_DEVICE, "no converter found, or it could not be opened",
          "the converter is plugged in and its driver installed; no other program holds it open; "
          "for brg40_open_ex, a number from 1 to 9 that brg40_find_device listed"},
+        {BRG40_AMBIGUOUS, "the selector names more than one converter",
+         "the selector: a number, a full serial or port path, or a device node names one converter"},
         {BRG40_ALREADY_OPEN, "a converter opened by brg40_open is still open",
          "call brg40_close on the earlier handle, or use brg40_open_ex for a second converter"},
         {BRG40_BAD_MODE, "mode refused: its low three bits are all set", "the mode value: mode AND 7 must not be 7"},

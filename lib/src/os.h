@@ -37,6 +37,30 @@ bool os_device_candidate(int index, char* name, size_t size);
 // converter among those the search finds, so opening by number searches and checks identities.
 bool os_device_by_number(int number, char* name, size_t size);
 
+// A converter that the system describes without asking it anything (Linux: a SCSI generic node
+// whose SCSI device above it has the converter's vendor and model in sysfs, logical unit 0).
+struct OsUnit {
+    char node[64];     // what os_open_device opens: "/dev/sg2"
+    char device[256];  // the SCSI device it belongs to (its sysfs path), to tell it again later
+    char serial[64];   // the serial of the USB device it belongs to; "" when none is reported
+    char path[64];     // that USB device's port path ("1-2", "1-2.3"); "" when it has none
+};
+
+// Writes the converters the system describes into units (room for max), in the system's order
+// (Linux: of the node numbers), as one snapshot, and returns how many there are (up to max).
+// Returns -1 on a system that describes none this way (Windows: numbers are positions, and a
+// device is known only by asking it). Opens nothing; reads only what the system says.
+int os_described_units(OsUnit* units, int max);
+
+// After unit.node has been opened: true when it is still the device the snapshot described (node
+// numbers are given again when a device is unplugged and another plugged in), false otherwise.
+// Linux only; reads only what the system says.
+bool os_same_unit(const OsUnit& unit);
+
+// Writes into resolved (size bytes) the node that name stands for, links resolved (Linux: realpath),
+// or name itself where there are no links. False when name cannot be resolved.
+bool os_resolve_node(const char* name, char* resolved, size_t size);
+
 // Opens the device `name` (an 8-bit text such as "\\.\LPT3" or "LPT3") for reading and writing
 // with share mode 0, OPEN_EXISTING, no flags (CreateFileA). Blocks only as long as the open.
 // Returns the handle; on failure (CreateFileA gave INVALID_HANDLE_VALUE or null) returns null and

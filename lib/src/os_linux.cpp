@@ -1,23 +1,29 @@
-// The operating-system seam (os.h) on Linux: the converter's SCSI generic node and its SG_IO
+// The operating-system seam (os.h) on Linux: the converters that sysfs describes (SCSI generic
+// nodes below the converter's SCSI device, with the USB device they belong to), their SG_IO
 // request, POSIX threads and sleeping. Translation only; errno becomes the Windows error number
 // the statuses carry on Windows (errno_table.h), so a status means the same on both systems.
 #include <dirent.h>
 #include <fcntl.h>
+#include <limits.h>
 #include <pthread.h>
 #include <scsi/sg.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <algorithm>
 #include <ctime>
+#include <iterator>
 #include <string>
 #include <vector>
 
 #include "brg40firmup.h"
+#include "converter_identity.h"
 #include "errno_table.h"
 #include "os.h"
 #include "version.h"
@@ -48,6 +54,67 @@ std::vector<int> scsi_generic_numbers() {
     return numbers;
 }
 
+// A sysfs attribute's text without the white space the kernel pads and ends it with; "" when
+// there is none.
+std::string attribute(const std::string& path) {
+    std::string text;
+    if (FILE* f = std::fopen(path.c_str(), "r")) {
+        char buffer[256];
+        const size_t n = std::fread(buffer, 1, sizeof buffer, f);
+        std::fclose(f);
+        text.assign(buffer, n);
+    }
+    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) {
+        text.pop_back();
+    }
+    return text;
+}
+
+bool file_exists(const std::string& path) {
+    struct stat st;
+    return stat(path.c_str(), &st) == 0;
+}
+
+// The SCSI device (its sysfs path) of node sgN, or "" when the system names none.
+std::string scsi_device_of(int n) {
+    const std::string link = std::string(kScsiGenericClass) + "/sg" + std::to_string(n) + "/device";
+    char resolved[PATH_MAX];
+    return realpath(link.c_str(), resolved) != nullptr ? std::string(resolved) : std::string();
+}
+
+// A converter's SCSI device: the vendor and model, and logical unit 0 ("H:C:T:0"), so that a
+// converter that shows more than one unit is still one converter.
+bool is_converter_device(const std::string& device) {
+    const size_t colon = device.rfind(':');
+    if (device.empty() || colon == std::string::npos || device.substr(colon + 1) != "0") {
+        return false;
+    }
+    // sysfs gives INQUIRY's fields space-padded, as attribute() trims them.
+    if (attribute(device + "/vendor") != kConverterVendor) {
+        return false;
+    }
+    const std::string model = attribute(device + "/model");
+    return std::any_of(std::begin(kConverterProducts), std::end(kConverterProducts),
+                       [&model](const char* m) { return model == m; });
+}
+
+void copy_text(char* out, size_t size, const std::string& text) {
+    std::snprintf(out, size, "%s", text.c_str());
+}
+
+// The USB device a SCSI device belongs to: the nearest folder above it that has a USB vendor ID
+// (its name is the port path, "1-2.3"). Fills serial and path; both stay "" when there is none.
+void usb_identity(const std::string& device, OsUnit& unit) {
+    for (std::string dir = device; dir.size() > 1;) {
+        dir.resize(dir.rfind('/'));
+        if (file_exists(dir + "/idVendor")) {
+            copy_text(unit.path, sizeof unit.path, dir.substr(dir.rfind('/') + 1));
+            copy_text(unit.serial, sizeof unit.serial, attribute(dir + "/serial"));
+            return;
+        }
+    }
+}
+
 int descriptor_of(OsHandle handle) {
     return static_cast<int>(reinterpret_cast<intptr_t>(handle)) - 1;
 }
@@ -56,20 +123,80 @@ int descriptor_of(OsHandle handle) {
 constexpr uint8_t kHostTimeOut = 0x03;     // DID_TIME_OUT
 constexpr uint8_t kCheckCondition = 0x02;  // SCSI status CHECK CONDITION
 constexpr uint16_t kDriverTimeout = 0x06;  // DRIVER_TIMEOUT (low nibble of driver_status)
+constexpr uint16_t kDriverFailure = 0x07;  // DRIVER_ERROR and the like: the low three bits
 
 }  // namespace
 
-bool os_device_candidate(int index, char* name, size_t size) {
-    const std::vector<int> numbers = scsi_generic_numbers();
-    if (index < 0 || static_cast<size_t>(index) >= numbers.size()) {
-        return false;
-    }
-    const int n = std::snprintf(name, size, "/dev/sg%d", numbers[index]);
-    return n > 0 && static_cast<size_t>(n) < size;
+bool os_device_candidate(int, char*, size_t) {
+    return false;  // the converters are the nodes sysfs describes (os_described_units)
 }
 
 bool os_device_by_number(int, char*, size_t) {
-    return false;  // numbers are ranks among the converters found
+    return false;  // numbers are ranks among the described converters
+}
+
+int os_described_units(OsUnit* units, int max) {
+    int count = 0;
+    for (int n : scsi_generic_numbers()) {
+        if (count >= max) {
+            break;
+        }
+        const std::string device = scsi_device_of(n);
+        if (!is_converter_device(device)) {
+            continue;
+        }
+        OsUnit& unit = units[count++];
+        unit = OsUnit{};
+        std::snprintf(unit.node, sizeof unit.node, "/dev/sg%d", n);
+        copy_text(unit.device, sizeof unit.device, device);
+        usb_identity(device, unit);
+    }
+    return count;
+}
+
+bool os_same_unit(const OsUnit& unit) {
+    int n = -1;
+    if (std::sscanf(unit.node, "/dev/sg%d", &n) != 1) {
+        return false;
+    }
+    const std::string device = scsi_device_of(n);
+    return device == unit.device && is_converter_device(device);
+}
+
+bool os_resolve_node(const char* name, char* resolved, size_t size) {
+    // Link by link (udev's are relative: "../../sg2"), with "." and ".." taken out as text.
+    std::string path = name;
+    for (int depth = 0;; ++depth) {
+        char target[PATH_MAX];
+        const ssize_t n = readlink(path.c_str(), target, sizeof(target) - 1);
+        if (n < 0) {
+            break;  // not a link (or not there): this is the node
+        }
+        if (depth == 16) {
+            return false;  // a loop
+        }
+        target[n] = '\0';
+        path = target[0] == '/' ? std::string(target) : path.substr(0, path.rfind('/') + 1) + target;
+    }
+    std::vector<std::string> parts;
+    for (size_t start = 0; start < path.size();) {
+        const size_t end = std::min(path.find('/', start), path.size());
+        const std::string part = path.substr(start, end - start);
+        if (part == "..") {
+            if (!parts.empty()) {
+                parts.pop_back();
+            }
+        } else if (!part.empty() && part != ".") {
+            parts.push_back(part);
+        }
+        start = end + 1;
+    }
+    std::string out;
+    for (const std::string& part : parts) {
+        out += "/" + part;
+    }
+    const int n = std::snprintf(resolved, size, "%s", out.c_str());
+    return path[0] == '/' && n > 0 && static_cast<size_t>(n) < size;
 }
 
 OsHandle os_open_device(const char* name, uint32_t* error) {
@@ -120,7 +247,8 @@ bool os_scsi_pass_through(OsHandle handle, CommandBlock* block, uint32_t* error)
         *error = BRG40_ERROR_SEM_TIMEOUT;
         return false;
     }
-    if (hdr.host_status != 0) {
+    // A driver failure is one even when the SCSI status says GOOD: the command may not have run.
+    if (hdr.host_status != 0 || (hdr.driver_status & kDriverFailure) != 0) {
         *error = BRG40_ERROR_IO_DEVICE;
         return false;
     }

@@ -59,8 +59,6 @@ void slave_receive_worker(void* arg) {
 
 using namespace brg40;
 
-// ERROR_NOT_SUPPORTED, the status of a delivery by window message where there are none.
-
 static int start_slave_receive(SlaveJob* job,
                                Brg40Handle handle,
                                int32_t bus_kind,

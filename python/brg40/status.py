@@ -19,6 +19,10 @@ STATUSES: dict[int, tuple[str, str]] = {
         "the converter is plugged in and its driver installed; no other program holds it open; for "
         "brg40_open_ex, a number from 1 to 9 that brg40_find_device listed",
     ),
+    -23: (
+        "the selector names more than one converter",
+        "the selector: a number, a full serial or port path, or a device node names one converter",
+    ),
     -22: (
         "a converter opened by brg40_open is still open",
         "call brg40_close on the earlier handle, or use brg40_open_ex for a second converter",

@@ -5,6 +5,7 @@
 // /dev/sgN and SG_IO, /dev/bus/usb and usbdevfs, udev) reach the testbed. Exits with COMMAND's
 // exit status (128 + signal when it was killed), or 125 when the bridge itself could not start.
 #include <spawn.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <sys/wait.h>
 #include <umockdev.h>
@@ -15,8 +16,8 @@
 #include <cstring>
 #include <string>
 
-#include "sg_face.h"
-#include "usb_face.h"
+#include "bench_face.h"
+#include "client_link.h"
 
 extern char** environ;
 
@@ -24,18 +25,40 @@ namespace {
 
 constexpr int kBridgeFailed = 125;
 const char kPreload[] = "libumockdev-preload.so.0";
+const char kExclusivePreload[] = "libbrg40sgexcl.so";  // beside this program
 
-// umockdev's preload library first (before a sanitizer runtime that a test may preload as well).
-// The bridge needs it too: the uevents it sends are built by libudev from the testbed's sysfs.
-// Returns false when it was already there.
+// The folder of this program.
+std::string OwnFolder() {
+    char path[4096];
+    const ssize_t n = readlink("/proc/self/exe", path, sizeof(path) - 1);
+    if (n <= 0) {
+        return ".";
+    }
+    path[n] = '\0';
+    std::string folder(path);
+    return folder.substr(0, folder.rfind('/'));
+}
+
+// The sg driver's exclusive open first, then umockdev's preload library (both before a sanitizer
+// runtime that a test may preload as well). The bridge needs umockdev's too: the uevents it sends
+// are built by libudev from the testbed's sysfs. The holds of the nodes are shared by every
+// program bridged to the same simulator (its folder's sg-locks), so that one that holds a
+// converter keeps it from the others. Returns false when the preloads were already there.
 bool AddPreload() {
     const char* current = std::getenv("LD_PRELOAD");
     std::string preload = current != nullptr ? current : "";
     if (preload.find("libumockdev-preload") != std::string::npos) {
         return false;
     }
-    preload = preload.empty() ? kPreload : std::string(kPreload) + ":" + preload;
+    const std::string ours = OwnFolder() + "/" + kExclusivePreload + ":" + kPreload;
+    preload = preload.empty() ? ours : ours + ":" + preload;
     setenv("LD_PRELOAD", preload.c_str(), 1);
+    const char* sim_dir = std::getenv("BRG40_SIM_DIR");
+    if (std::getenv("BRG40_SG_LOCK_DIR") == nullptr && sim_dir != nullptr && *sim_dir != '\0') {
+        const std::string locks = std::string(sim_dir) + "/sg-locks";
+        mkdir(locks.c_str(), 0755);
+        setenv("BRG40_SG_LOCK_DIR", locks.c_str(), 1);
+    }
     return true;
 }
 
@@ -74,9 +97,11 @@ int main(int argc, char** argv) {
     UMockdevTestbed* testbed = umockdev_testbed_new();  // sets UMOCKDEV_DIR for the child
     int result = kBridgeFailed;
     {
-        sim::SgFace sg(testbed);
-        sim::UsbFace usb(testbed);
-        if (!sg.start() || !usb.start()) {
+        sim::SimClient client;
+        sim::ClientLink link(client);
+        sim::SerialLink serial(link);
+        sim::BenchFace bench(testbed, serial);
+        if (!client.connect_from_env() || !bench.start()) {
             std::fprintf(stderr, "brg40sim-umockdev: no simulator (BRG40_SIM_DIR / BRG40_SIM_PORT)\n");
         } else {
             result = RunChild(argv + first);

@@ -1,8 +1,12 @@
 // The emulated SCSI generic node: SG_IO requests carried to a simulated device.
 #include "mock_sg.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstddef>
+#include <cstdio>
 #include <cstring>
 
 #include "errno_table.h"
@@ -13,6 +17,25 @@ namespace {
 
 constexpr uint8_t kCheckCondition = 0x02;
 constexpr uint8_t kDriverSense = 0x08;
+
+// The root hub: hub class, one configuration with the hub interface and its status endpoint.
+const char kHubDescriptors[] =
+    "12010002090001406b1d0200060603020101"  // device
+    "09021900010100e000"                    // configuration 1
+    "090400000109000000"                    // interface 0, hub class
+    "0705810304000c";                       // interrupt IN 0x81
+
+// The converter in normal mode as a USB device: a mass-storage device of the maker, whose SCSI
+// device is the converter. Nothing goes by this product ID: the library knows the converter by
+// its SCSI vendor and model, brg40 by the USB serial and port.
+const char kNormalVendor[] = "1f3a";
+const char kNormalProduct[] = "0c23";
+const char kStorageDescriptors[] =
+    "12010002000000403a1f230c000100000001"  // device
+    "090220000101008032"                    // configuration 1, 32 bytes in all
+    "090400000208065000"                    // interface 0: mass storage, SCSI, bulk only
+    "07058102400000"                        // bulk IN 0x81
+    "07050202400000";                       // bulk OUT 0x02
 
 }  // namespace
 
@@ -66,23 +89,50 @@ int apply_sg_reply(const ScsiReply& reply, sg_io_hdr& hdr, uint8_t* sense) {
     return 0;
 }
 
-MockSg::MockSg(UMockdevTestbed* testbed, int number, Answer answer)
-    : m_testbed(testbed), m_answer(std::move(answer)), m_handler(umockdev_ioctl_base_new()) {
+std::string sys_dir(UMockdevTestbed* testbed) {
+    gchar* dir = umockdev_testbed_get_sys_dir(testbed);
+    const std::string text = dir != nullptr ? dir : "";
+    g_free(dir);
+    return text;
+}
+
+std::string root_hub(UMockdevTestbed* testbed, int bus) {
+    const std::string b = std::to_string(bus);
+    const std::string path = "/devices/pci0000:00/0000:00:14.0/usb" + b;
+    const std::string dir = sys_dir(testbed) + path;
+    struct stat st;
+    if (stat(dir.c_str(), &st) != 0) {
+        char node[32];
+        std::snprintf(node, sizeof(node), "bus/usb/%03d/001", bus);
+        const std::string hub = "P: " + path + "\nN: " + node + "\nE: SUBSYSTEM=usb\nE: DEVTYPE=usb_device\n" +
+                                "E: DRIVER=usb\nE: BUSNUM=" + b + "\nE: DEVNUM=001\nE: DEVNAME=/dev/" + node +
+                                "\nA: busnum=" + b + "\\n\nA: devnum=1\\n\nA: speed=480\\n\n" +
+                                "A: bConfigurationValue=1\\n\nH: descriptors=" + kHubDescriptors + "\n";
+        umockdev_testbed_add_from_string(testbed, hub.c_str(), nullptr);
+    }
+    return path;
+}
+
+int next_usb_address() {
+    static std::atomic<int> address{1};  // the root hubs have 1
+    return ++address;
+}
+
+MockSg::MockSg(UMockdevTestbed* testbed, int number, const SgPlace& place, Answer answer, bool present)
+    : m_testbed(testbed),
+      m_number(number),
+      m_answer(std::move(answer)),
+      m_handler(umockdev_ioctl_base_new()),
+      m_place(place),
+      m_devnode("/dev/sg" + std::to_string(number)) {
     g_signal_connect(m_handler, "handle-ioctl", G_CALLBACK(OnIoctl), this);
-    const std::string n = std::to_string(number);
-    const std::string name = "sg" + n;
-    // A USB storage adapter's SCSI device, one host per device as usb-storage makes them.
-    const std::string host = "host" + n;
-    m_syspath = "/devices/pci0000:00/0000:00:14.0/usb2/2-" + n + "/2-" + n + ":1.0/" + host + "/target" + n + ":0:0/" +
-                n + ":0:0:0/scsi_generic/" + name;
-    m_devnode = "/dev/" + name;
-    m_description = "P: " + m_syspath + "\nN: " + name + "=00\nE: DEVNAME=" + m_devnode +
-                    "\nE: SUBSYSTEM=scsi_generic\nE: MAJOR=21\nE: MINOR=" + n + "\nA: dev=21:" + n + "\\n\n";
     // The handler first, so that the node answers as soon as the "add" uevent is out. It stays
     // attached for the object's life. The node is a plain file (given contents), not a terminal,
     // so that the testbed can make it again when the device comes back.
     umockdev_testbed_attach_ioctl(m_testbed, m_devnode.c_str(), m_handler, nullptr);
-    arrive();
+    if (present) {
+        arrive(place);
+    }
 }
 
 MockSg::~MockSg() {
@@ -91,18 +141,57 @@ MockSg::~MockSg() {
     g_object_unref(m_handler);
 }
 
-void MockSg::arrive() {
-    if (!m_present.exchange(true)) {
-        umockdev_testbed_add_from_string(m_testbed, m_description.c_str(), nullptr);
+void MockSg::arrive(const SgPlace& place) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_present) {
+        return;
     }
+    m_place = place;
+    const std::string n = std::to_string(m_number);
+    const std::string h = std::to_string(m_number + 1);  // one SCSI host per USB storage device
+    const std::string bus = place.port.substr(0, place.port.find('-'));
+    m_usbPath = root_hub(m_testbed, std::stoi(bus)) + "/" + place.port;
+    m_scsiPath = m_usbPath + "/" + place.port + ":1.0/host" + h + "/target" + h + ":0:0/" + h + ":0:0:0";
+    m_sgPath = m_scsiPath + "/scsi_generic/sg" + n;
+    char padded[64];
+    std::snprintf(padded, sizeof padded, "A: vendor=%-8s\\n\nA: model=%-16s\\n\nA: rev=1.00\\n\n", place.vendor.c_str(),
+                  place.product.c_str());
+    const std::string address = std::to_string(next_usb_address());
+    const std::string usb = "P: " + m_usbPath + "\nE: SUBSYSTEM=usb\nE: DEVTYPE=usb_device\nE: DRIVER=usb\nE: BUSNUM=" +
+                            bus + "\nE: DEVNUM=" + address + "\nA: busnum=" + bus + "\\n\nA: devnum=" + address +
+                            "\\n\nA: speed=12\\n\nA: idVendor=" + kNormalVendor + "\\n\nA: idProduct=" + kNormalProduct +
+                            "\\n\n" + (place.serial.empty() ? "" : "A: serial=" + place.serial + "\\n\n") +
+                            "A: bConfigurationValue=1\\n\nH: descriptors=" + kStorageDescriptors + "\n";
+    const std::string scsi = "P: " + m_scsiPath + "\nE: SUBSYSTEM=scsi\nE: DEVTYPE=scsi_device\n" + padded + "A: type=0\\n\n";
+    const std::string sg = "P: " + m_sgPath + "\nN: sg" + n + "=00\nE: DEVNAME=" + m_devnode +
+                           "\nE: SUBSYSTEM=scsi_generic\nE: MAJOR=21\nE: MINOR=" + n + "\nA: dev=21:" + n + "\\n\n";
+    umockdev_testbed_add_from_string(m_testbed, usb.c_str(), nullptr);
+    umockdev_testbed_add_from_string(m_testbed, scsi.c_str(), nullptr);
+    // The kernel links the sg node's entry to the SCSI device above it; umockdev does not.
+    const std::string link = sys_dir(m_testbed) + m_sgPath + "/device";
+    const std::string dir = link.substr(0, link.rfind('/'));
+    g_mkdir_with_parents(dir.c_str(), 0755);
+    unlink(link.c_str());
+    if (symlink("../..", link.c_str()) != 0) {
+        std::fprintf(stderr, "brg40sim: cannot link %s: %s\n", link.c_str(), std::strerror(errno));
+    }
+    umockdev_testbed_add_from_string(m_testbed, sg.c_str(), nullptr);
+    m_present = true;
 }
 
 void MockSg::leave() {
-    if (m_present.exchange(false)) {
-        const std::string sys = "/sys" + m_syspath;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (!m_present.exchange(false)) {
+        return;
+    }
+    // The node first, then what it hung from, as the kernel takes a device off the bus.
+    for (const std::string* path : {&m_sgPath, &m_scsiPath, &m_usbPath}) {
+        const std::string sys = "/sys" + *path;
         umockdev_testbed_uevent(m_testbed, sys.c_str(), "remove");
         umockdev_testbed_remove_device(m_testbed, sys.c_str());
     }
+    // umockdev leaves the node's /sys/dev/char link, which must name the next device there.
+    unlink((sys_dir(m_testbed) + "/dev/char/21:" + std::to_string(m_number)).c_str());
 }
 
 gboolean MockSg::OnIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer self) {

@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <functional>
+#include <mutex>
 #include <string>
 
 #include "scsi.h"
@@ -26,24 +27,38 @@ int apply_sg_reply(const ScsiReply& reply, sg_io_hdr& hdr, uint8_t* sense);
 // and one outside its table for ERROR_GEN_FAILURE (31), which it reads as "any other errno".
 int errno_for_failure(uint32_t windows_error);
 
+// Where a unit's SCSI device sits: the USB device it belongs to (port path "1-3" and serial, empty
+// for none) and the vendor and product its SCSI device reports.
+struct SgPlace {
+    std::string port = "1-1";
+    std::string serial;
+    std::string vendor = "ZEVAK";
+    std::string product = "NKV-BRG40M";
+};
+
 class MockSg {
 public:
     // Carries one request to the device; false when the device is not there any more.
     using Answer = std::function<bool(const ScsiRequest& request, ScsiReply& reply)>;
 
-    // Adds /dev/sg<number> with an "add" uevent. The testbed must outlive this object, and
-    // nothing may use the node any more when it is destroyed (umockdev may still be in the
-    // handler): a device that goes and comes back leaves() and arrives() instead.
-    MockSg(UMockdevTestbed* testbed, int number, Answer answer);
+    // Adds /dev/sg<number> with an "add" uevent, below a SCSI device of its own (host <number> + 1)
+    // below the USB device at place.port, as usb-storage makes them; the sysfs attributes say who
+    // it is (vendor and model padded as the kernel pads them). present false: the node's handler
+    // only, the device arrives later. The testbed must outlive this object, and nothing may use
+    // the node any more when it is destroyed (umockdev may still be in the handler): a device
+    // that goes and comes back leaves() and arrives() instead.
+    MockSg(UMockdevTestbed* testbed, int number, const SgPlace& place, Answer answer, bool present = true);
     ~MockSg();
     MockSg(const MockSg&) = delete;
     MockSg& operator=(const MockSg&) = delete;
 
-    // The device leaves the bus: its sysfs entry and node go with a "remove" uevent, and a
-    // descriptor still open on it fails every request with ENODEV. Any thread.
+    // The device leaves the bus: its sysfs entries (the USB device included) and node go with a
+    // "remove" uevent, and a descriptor still open on it fails every request with ENODEV. Any
+    // thread.
     void leave();
-    // It is back, with an "add" uevent. Any thread.
-    void arrive();
+    // It is back, with an "add" uevent, at place (which may have changed meanwhile). Any thread.
+    void arrive(const SgPlace& place);
+    void arrive() { arrive(m_place); }
 
     const std::string& devnode() const { return m_devnode; }
 
@@ -52,13 +67,28 @@ private:
     void Handle(UMockdevIoctlClient* client);
 
     UMockdevTestbed* m_testbed;
+    const int m_number;
     Answer m_answer;
     UMockdevIoctlBase* m_handler;
-    std::string m_description;
-    std::string m_syspath;
+    SgPlace m_place;
+    std::string m_usbPath;   // sysfs path of the USB device, while present
+    std::string m_scsiPath;  // of the SCSI device
+    std::string m_sgPath;    // of the sg node's device
     std::string m_devnode;
     std::atomic<bool> m_present{false};
+    std::mutex m_mutex;  // arrive and leave
 };
+
+// The testbed's sysfs folder as a path of this machine.
+std::string sys_dir(UMockdevTestbed* testbed);
+
+// The bus's root hub ("/devices/pci0000:00/0000:00:14.0/usb<bus>"), added once per testbed: the
+// USB devices of either mode hang from it. Returns its sysfs path.
+std::string root_hub(UMockdevTestbed* testbed, int bus);
+
+// The address of the next USB device to arrive: every arrival gets a new one, in either mode, as
+// the kernel gives them (unique within the process's testbed).
+int next_usb_address();
 
 }  // namespace sim
 

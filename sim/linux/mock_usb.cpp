@@ -10,28 +10,30 @@
 #include <cstdio>
 #include <cstring>
 
+#include "../../update/update_device_id.h"
+#include "mock_sg.h"
+
 namespace sim {
 
 namespace {
 
-// Root hub: hub class, one configuration with the hub interface and its status endpoint.
-const char kHubDescriptors[] =
-    "12010002090001406b1d0200060603020101"  // device
-    "09021900010100e000"                    // configuration 1
-    "090400000109000000"                    // interface 0, hub class
-    "0705810304000c";                       // interrupt IN 0x81
+// The converter in update mode: full speed, one configuration; interface 0 (vendor class) with
+// five endpoints, see mock_usb.h. The device descriptor is made with the update-mode IDs.
+const char kConfigDescriptors[] =
+    "090235000101008032"  // configuration 1, 53 bytes in all
+    "0904000005ff000000"  // interface 0, five endpoints
+    "0705830308000a"      // interrupt IN 0x83
+    "07050102400000"      // bulk OUT 0x01: the command pipe
+    "07058202400000"      // bulk IN 0x82: the reply pipe
+    "07050402400000"      // bulk OUT 0x04, unused
+    "07058502400000";     // bulk IN 0x85, unused
 
-// The converter in update mode: VID 1F3A, PID 0C21, full speed, one configuration; interface 0
-// (vendor class) with five endpoints, see mock_usb.h.
-const char kDeviceDescriptors[] =
-    "12010002000000403a1f210c000100000001"  // device
-    "090235000101008032"                    // configuration 1, 53 bytes in all
-    "0904000005ff000000"                    // interface 0, five endpoints
-    "0705830308000a"                        // interrupt IN 0x83
-    "07050102400000"                        // bulk OUT 0x01: the command pipe
-    "07058202400000"                        // bulk IN 0x82: the reply pipe
-    "07050402400000"                        // bulk OUT 0x04, unused
-    "07058502400000";                       // bulk IN 0x85, unused
+std::string DeviceDescriptors() {
+    char device[40];
+    std::snprintf(device, sizeof device, "1201000200000040%02x%02x%02x%02x000100000001", kUpdateVendorId & 0xFF,
+                  kUpdateVendorId >> 8, kUpdateProductId & 0xFF, kUpdateProductId >> 8);
+    return device + std::string(kConfigDescriptors);
+}
 
 std::string Hex(unsigned long value) {
     char text[24];
@@ -39,20 +41,25 @@ std::string Hex(unsigned long value) {
     return text;
 }
 
+// An ID as sysfs writes it ("1f3a", "0c21"), or as a uevent's PRODUCT does ("c21").
+std::string Hex4(uint16_t value, bool padded) {
+    char text[8];
+    std::snprintf(text, sizeof(text), padded ? "%04x" : "%x", value);
+    return text;
+}
+
 }  // namespace
 
-MockUsb::MockUsb(UMockdevTestbed* testbed, FaceLink& link, int bus, int port)
-    : m_testbed(testbed), m_link(link), m_handler(umockdev_ioctl_base_new()), m_bus(bus), m_port(port) {
+MockUsb::MockUsb(UMockdevTestbed* testbed, FaceLink& link, int lpt, const std::string& port, const std::string& serial)
+    : m_testbed(testbed),
+      m_link(link),
+      m_handler(umockdev_ioctl_base_new()),
+      m_lpt(lpt),
+      m_port(port),
+      m_serial(serial),
+      m_bus(std::stoi(port.substr(0, port.find('-')))) {
     g_signal_connect(m_handler, "handle-ioctl", G_CALLBACK(OnIoctl), this);
-    m_hubPath = "/devices/pci0000:00/0000:00:14.0/usb" + std::to_string(bus);
-    char node[32];
-    std::snprintf(node, sizeof(node), "bus/usb/%03d/001", bus);
-    const std::string b = std::to_string(bus);
-    const std::string hub = "P: " + m_hubPath + "\nN: " + node + "\nE: SUBSYSTEM=usb\nE: DEVTYPE=usb_device\n" +
-                            "E: DRIVER=usb\nE: BUSNUM=" + b + "\nE: DEVNUM=001\nE: DEVNAME=/dev/" + node +
-                            "\nA: busnum=" + b + "\\n\nA: devnum=1\\n\nA: speed=480\\n\n" +
-                            "A: bConfigurationValue=1\\n\nH: descriptors=" + kHubDescriptors + "\n";
-    umockdev_testbed_add_from_string(m_testbed, hub.c_str(), nullptr);
+    m_hubPath = root_hub(testbed, m_bus);
 }
 
 MockUsb::~MockUsb() {
@@ -71,7 +78,7 @@ void MockUsb::plug() {
     if (m_plugged) {
         return;
     }
-    ++m_address;  // like the kernel: every arrival gets a new address
+    m_address = next_usb_address();  // like the kernel: every arrival gets a new address
     char node[32];
     std::snprintf(node, sizeof(node), "/dev/bus/usb/%03d/%03d", m_bus, m_address);
     m_devnode = node;
@@ -80,12 +87,14 @@ void MockUsb::plug() {
     umockdev_testbed_attach_ioctl(m_testbed, node, m_handler, nullptr);
     m_attached.push_back(node);
     const std::string b = std::to_string(m_bus), d = std::to_string(m_address);
-    const std::string device = "P: " + m_hubPath + "/" + b + "-" + std::to_string(m_port) +
+    const std::string device = "P: " + m_hubPath + "/" + m_port +
                                "\nN: " + std::string(node + 5) + "\nE: SUBSYSTEM=usb\nE: DEVTYPE=usb_device\n" +
                                "E: DRIVER=usb\nE: BUSNUM=" + b + "\nE: DEVNUM=" + d + "\nE: DEVNAME=" + node +
-                               "\nE: PRODUCT=1f3a/c21/100\nA: busnum=" + b + "\\n\nA: devnum=" + d +
-                               "\\n\nA: speed=12\\n\nA: idVendor=1f3a\\n\nA: idProduct=0c21\\n\n" +
-                               "A: bConfigurationValue=1\\n\nH: descriptors=" + kDeviceDescriptors + "\n";
+                               "\nE: PRODUCT=" + Hex4(kUpdateVendorId, false) + "/" + Hex4(kUpdateProductId, false) +
+                               "/100\nA: busnum=" + b + "\\n\nA: devnum=" + d + "\\n\nA: speed=12\\n\nA: idVendor=" +
+                               Hex4(kUpdateVendorId, true) + "\\n\nA: idProduct=" + Hex4(kUpdateProductId, true) +
+                               "\\n\n" + (m_serial.empty() ? "" : "A: serial=" + m_serial + "\\n\n") +
+                               "A: bConfigurationValue=1\\n\nH: descriptors=" + DeviceDescriptors() + "\n";
     umockdev_testbed_add_from_string(m_testbed, device.c_str(), nullptr);
     m_plugged = true;
 }
@@ -106,7 +115,7 @@ void MockUsb::UnplugLocked() {
             urb.done = true;
         }
     }
-    const std::string sys = "/sys" + m_hubPath + "/" + std::to_string(m_bus) + "-" + std::to_string(m_port);
+    const std::string sys = "/sys" + m_hubPath + "/" + m_port;
     umockdev_testbed_uevent(m_testbed, sys.c_str(), "remove");
     umockdev_testbed_remove_device(m_testbed, sys.c_str());
     m_devnode.clear();
@@ -134,7 +143,7 @@ uint32_t MockUsb::driver_disconnects() {
 
 std::string MockUsb::syspath() {
     std::lock_guard<std::mutex> lock(m_mutex);
-    return m_plugged ? "/sys" + m_hubPath + "/" + std::to_string(m_bus) + "-" + std::to_string(m_port) : "";
+    return m_plugged ? "/sys" + m_hubPath + "/" + m_port : "";
 }
 
 std::string MockUsb::devnode() {
@@ -265,7 +274,7 @@ void MockUsb::Submit(UMockdevIoctlClient* client, UMockdevIoctlData* arg) {
     u->actual_length = 0;
     if (out) {
         if (u->endpoint == kMockCommandEndpoint) {
-            m_link.pipe_write(urb.buffer->data, static_cast<size_t>(u->buffer_length));
+            m_link.pipe_write(m_lpt, urb.buffer->data, static_cast<size_t>(u->buffer_length));
             ++m_outCount;
         }
         u->actual_length = u->buffer_length;  // the spare OUT endpoint takes and drops its data
@@ -282,7 +291,7 @@ void MockUsb::FillReplies() {
         if (urb.done || u->endpoint != kMockReplyEndpoint) {
             continue;
         }
-        const size_t got = m_link.pipe_read(urb.buffer->data, static_cast<size_t>(u->buffer_length));
+        const size_t got = m_link.pipe_read(m_lpt, urb.buffer->data, static_cast<size_t>(u->buffer_length));
         if (got == 0) {
             return;  // later ones wait behind this one
         }

@@ -28,9 +28,10 @@ constexpr uint8_t kMockSpareInEndpoint = 0x85;
 
 class MockUsb {
 public:
-    // Adds the bus's root hub to testbed; the device itself appears with plug(). The testbed and
-    // the link must outlive this object.
-    MockUsb(UMockdevTestbed* testbed, FaceLink& link, int bus = 1, int port = 2);
+    // Unit lpt's update-mode device, at port ("<bus>-<port>") with serial (empty: it reports
+    // none). Adds the bus's root hub to testbed if it is not there; the device itself appears with
+    // plug(). The testbed and the link must outlive this object.
+    MockUsb(UMockdevTestbed* testbed, FaceLink& link, int lpt, const std::string& port, const std::string& serial);
     ~MockUsb();
     MockUsb(const MockUsb&) = delete;
     MockUsb& operator=(const MockUsb&) = delete;
@@ -51,6 +52,8 @@ public:
     // Kernel drivers a host disconnected from interface 0 since construction.
     uint32_t driver_disconnects();
 
+    const std::string& port() const { return m_port; }
+    const std::string& serial() const { return m_serial; }
     // "/sys/devices/.../<bus>-<port>" and "/dev/bus/usb/BBB/DDD" of the device while plugged.
     std::string syspath();
     std::string devnode();
@@ -81,11 +84,13 @@ private:
     UMockdevTestbed* m_testbed;
     FaceLink& m_link;
     UMockdevIoctlBase* m_handler;
+    const int m_lpt;
+    const std::string m_port;
+    const std::string m_serial;
     const int m_bus;
-    const int m_port;
     std::string m_hubPath;
     std::mutex m_mutex;
-    int m_address = 1;  // the root hub has 1
+    int m_address = 0;
     bool m_plugged = false;
     std::string m_devnode;
     std::vector<std::string> m_attached;

@@ -1,27 +1,27 @@
-// The update-mode face's calls on the simulator: its state, and the loader's two pipe ends.
+// The bridges' calls on the simulator: its state, normal-mode requests, the loaders' pipe ends.
 #include "client_link.h"
 
 namespace sim {
 
-bool ClientLink::update_device_present() {
-    wire::BenchState state;
-    if (!client_.state(state)) {
+bool ClientLink::state(wire::BenchState& out) {
+    if (!client_.state(out)) {
         alive_ = false;
         return false;
     }
-    return state.update_lpt != 0;
+    return true;
 }
 
-void ClientLink::pipe_write(const uint8_t* data, size_t size) {
-    client_.pipe_write(data, size);  // false: the device left update mode meanwhile; the block is lost
+bool ClientLink::scsi(int lpt, const ScsiRequest& request, ScsiReply& reply) {
+    return client_.scsi(lpt, request, reply);
 }
 
-size_t ClientLink::pipe_read(uint8_t* out, size_t size) {
+void ClientLink::pipe_write(int lpt, const uint8_t* data, size_t size) {
+    client_.pipe_write(lpt, data, size);  // false: the unit left update mode meanwhile; the block is lost
+}
+
+size_t ClientLink::pipe_read(int lpt, uint8_t* out, size_t size) {
     size_t got = 0;
-    if (!client_.pipe_read(out, size, got)) {
-        return 0;
-    }
-    return got;
+    return client_.pipe_read(lpt, out, size, got) ? got : 0;
 }
 
 }  // namespace sim

@@ -1,9 +1,9 @@
-// The update-mode face's view of the simulator process, through its client connection.
+// The bridges' view of the simulator process, through one client connection.
 #ifndef BRG40_SIM_PIPES_CLIENT_LINK_H
 #define BRG40_SIM_PIPES_CLIENT_LINK_H
 
-#include "sim_client.h"
 #include "face_link.h"
+#include "sim_client.h"
 
 namespace sim {
 
@@ -12,9 +12,10 @@ class ClientLink : public FaceLink {
 public:
     explicit ClientLink(SimClient& client) : client_(client) {}
 
-    bool update_device_present() override;
-    void pipe_write(const uint8_t* data, size_t size) override;
-    size_t pipe_read(uint8_t* out, size_t size) override;
+    bool state(wire::BenchState& out) override;
+    bool scsi(int lpt, const ScsiRequest& request, ScsiReply& reply) override;
+    void pipe_write(int lpt, const uint8_t* data, size_t size) override;
+    size_t pipe_read(int lpt, uint8_t* out, size_t size) override;
 
     // False once the simulator could not be reached.
     bool alive() const { return alive_; }

@@ -62,9 +62,10 @@ void delete_tree(const std::string& key) {
 
 }  // namespace
 
-InterfaceEntry::InterfaceEntry(const std::string& serial) {
-    instance_id_ = "USB\\VID_1F3A&PID_0C21\\" + serial;
-    std::string lower = serial;
+InterfaceEntry::InterfaceEntry(const std::string& instance, const std::string& pipe_folder)
+    : pipe_folder_(pipe_folder) {
+    instance_id_ = std::string(kUpdateHardwareId) + "\\" + instance;
+    std::string lower = instance;
     for (char& c : lower) {
         c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     }
@@ -97,11 +98,12 @@ bool InterfaceEntry::show(bool with_link) {
     }
 
     if (with_link && link_ == nullptr) {
-        // \??\usb#...#{guid} -> \Device\NamedPipe, so that "<path>\PIPE00" is the pipe PIPE00.
+        // \??\usb#...#{guid} -> \Device\NamedPipe[\<folder>], so that "<path>\PIPE00" is the pipe
+        // PIPE00 of this device's folder.
         // DefineDosDeviceA crashes Wine 8.0 on a name this long; the native call does not. The link
         // is temporary: it lives as long as this handle.
         std::wstring name = L"\\??\\" + widen(path_.substr(4));
-        std::wstring target = L"\\Device\\NamedPipe";
+        std::wstring target = L"\\Device\\NamedPipe" + (pipe_folder_.empty() ? L"" : L"\\" + widen(pipe_folder_));
         UNICODE_STRING name_string{static_cast<USHORT>(name.size() * 2), static_cast<USHORT>(name.size() * 2),
                                    &name[0]};
         UNICODE_STRING target_string{static_cast<USHORT>(target.size() * 2), static_cast<USHORT>(target.size() * 2),

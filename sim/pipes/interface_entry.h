@@ -11,10 +11,12 @@ namespace sim {
 
 class InterfaceEntry {
 public:
-    // serial: the last part of the instance id (USB\VID_1F3A&PID_0C21\SIM0001) and, in lower case, of
-    // the path. Tests make entries of their own with other serials (a path that does not open, a
-    // path of a chosen length).
-    explicit InterfaceEntry(const std::string& serial = "SIM0001");
+    // instance: the last part of the instance id (USB\VID_1F3A&PID_0C21\SIM0001: the serial of a
+    // device that reports one) and, in lower case, of the path. pipe_folder: the folder of named
+    // pipes that "<path>\PIPE00" and "<path>\PIPE01" open (empty: the pipes PIPE00 and PIPE01
+    // themselves). Tests make entries of their own with other instances (a path that does not
+    // open, a path of a chosen length).
+    explicit InterfaceEntry(const std::string& instance = "SIM0001", const std::string& pipe_folder = "");
     ~InterfaceEntry();
     InterfaceEntry(const InterfaceEntry&) = delete;
     InterfaceEntry& operator=(const InterfaceEntry&) = delete;
@@ -39,6 +41,7 @@ private:
     std::string instance_id_;  // USB\VID_1F3A&PID_0C21\SIM0001
     std::string class_key_;    // its key under DeviceClasses\{guid}
     std::string path_;
+    std::string pipe_folder_;
     HANDLE link_ = nullptr;
     bool shown_ = false;
 };

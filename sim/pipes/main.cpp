@@ -1,17 +1,23 @@
-// brg40sim-pipes: the simulated converter's update-mode face under Wine. While the simulator holds a
-// converter in update mode, its interface is present (registry entries and object-manager link) and
-// PIPE00 / PIPE01 carry blocks to and from its loader; when it leaves update mode or is unplugged,
-// the interface goes. Ends, removing its entries, when the simulator ends.
+// brg40sim-pipes: the simulated converters' update-mode faces under Wine. While the simulator holds
+// a unit in update mode, its interface is present (registry entries and an object-manager link)
+// and its PIPE00 / PIPE01 carry blocks to and from its loader; when it leaves update mode or is
+// unplugged, the interface goes. Each unit has a folder of pipes of its own ("brg40sim-<n>"), so
+// several units can be in update mode at once. The interface's instance is the unit's serial, or,
+// for a device that reports none in update mode, a name made from its port as Windows makes one.
+// Ends, removing its entries, when the simulator ends.
 //
 // Usage: brg40sim-pipes.exe [--ready-file WINDOWS-PATH]   (simulator from BRG40_SIM_PORT / BRG40_SIM_DIR)
 #include <windows.h>
 
 #include <cstdio>
 #include <cstring>
-#include "link_lock.h"
+#include <map>
+#include <memory>
+#include <string>
 
 #include "client_link.h"
 #include "interface_entry.h"
+#include "link_lock.h"
 #include "pipe_server.h"
 #include "sim_client.h"
 
@@ -23,6 +29,19 @@ void say(const char* event) {
     std::printf("brg40sim-pipes: %s\n", event);
     std::fflush(stdout);
 }
+
+// The instance part of a unit's interface: its serial, or Windows' kind of name for a device
+// without one ("5&...&0&<port>").
+std::string InstanceOf(const sim::wire::UnitState& unit) {
+    return unit.serial.empty() ? "5&1F3A0C21&0&" + unit.port : unit.serial;
+}
+
+struct UnitFace {
+    std::string instance;
+    std::unique_ptr<sim::InterfaceEntry> entry;
+    std::unique_ptr<sim::PipeServer> server;  // lives as long as the process (its threads do)
+    bool show_failed = false;
+};
 
 }  // namespace
 
@@ -44,12 +63,7 @@ int main(int argc, char** argv) {
     }
     sim::LinkLock lock;
     sim::ClientLink link(client);
-    sim::InterfaceEntry entry;
-    entry.erase_class();  // whatever an earlier run left behind
-    sim::PipeServer server(link, lock);
-    if (!server.start()) {
-        return 1;
-    }
+    sim::InterfaceEntry().erase_class();  // whatever an earlier run left behind
     if (ready_file != nullptr) {
         HANDLE file = CreateFileA(ready_file, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
         if (file != INVALID_HANDLE_VALUE) {
@@ -58,33 +72,61 @@ int main(int argc, char** argv) {
     }
     say("ready");
 
-    bool show_failed = false;
+    std::map<int, UnitFace> units;
+    unsigned long written = 0, read = 0;
     for (;;) {
-        bool present;
+        sim::wire::BenchState state;
         bool alive;
         {
             sim::Locked guard(lock);
-            present = link.update_device_present();
-            alive = link.alive();
+            alive = link.state(state);
         }
         if (!alive) {
             break;
         }
-        if (present && !entry.shown() && !show_failed) {
-            show_failed = !entry.show();  // tried once per arrival; the reason is on stderr
-            say(show_failed ? "update-mode device could not be shown" : "update-mode device present");
-        } else if (!present) {
-            show_failed = false;
-            if (entry.shown()) {
-                entry.hide();
-                say("update-mode device gone");
+        for (auto& entry : units) {
+            const sim::wire::UnitState* unit = state.unit(entry.first);
+            UnitFace& face = entry.second;
+            const bool stays = unit != nullptr && state.in_update_mode(entry.first) && InstanceOf(*unit) == face.instance;
+            if (!stays && face.entry && face.entry->shown()) {
+                face.entry->erase();  // gone from the bus: Linked = 0, no link, no keys
+                say(("update-mode device of unit " + std::to_string(entry.first) + " gone").c_str());
+            }
+            face.show_failed = face.show_failed && stays;
+        }
+        for (const sim::wire::UnitState& unit : state.units) {
+            if (!state.in_update_mode(unit.lpt)) {
+                continue;
+            }
+            UnitFace& face = units[unit.lpt];
+            const std::string folder = "brg40sim-" + std::to_string(unit.lpt);
+            if (!face.server) {
+                face.server.reset(new sim::PipeServer(link, lock, unit.lpt, folder));
+                if (!face.server->start()) {
+                    return 1;
+                }
+            }
+            if (face.instance != InstanceOf(unit) || !face.entry) {
+                face.instance = InstanceOf(unit);
+                face.entry.reset(new sim::InterfaceEntry(face.instance, folder));
+            }
+            if (!face.entry->shown() && !face.show_failed) {
+                face.show_failed = !face.entry->show();  // tried once per arrival; the reason is on stderr
+                say(("update-mode device of unit " + std::to_string(unit.lpt) +
+                     (face.show_failed ? " could not be shown" : " present: " + face.entry->device_path()))
+                        .c_str());
             }
         }
         Sleep(kPollMs);
     }
-    entry.erase_class();
+    for (auto& entry : units) {
+        if (entry.second.server) {
+            written += entry.second.server->blocks_written();
+            read += entry.second.server->replies_read();
+        }
+    }
+    sim::InterfaceEntry().erase_class();
     say("simulator gone; entries removed");
-    std::printf("brg40sim-pipes: %lu blocks written, %lu replies read\n", server.blocks_written(),
-                server.replies_read());
+    std::printf("brg40sim-pipes: %lu blocks written, %lu replies read\n", written, read);
     return 0;
 }

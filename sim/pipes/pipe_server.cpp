@@ -19,7 +19,8 @@ bool client_connected(HANDLE pipe) {
 
 }  // namespace
 
-PipeServer::PipeServer(FaceLink& link, LinkLock& link_lock) : link_(link), link_lock_(link_lock) {}
+PipeServer::PipeServer(FaceLink& link, LinkLock& link_lock, int lpt, std::string folder)
+    : link_(link), link_lock_(link_lock), lpt_(lpt), folder_(std::move(folder)) {}
 
 bool PipeServer::start() {
     reply_ready_ = CreateEventA(nullptr, FALSE, FALSE, nullptr);
@@ -27,15 +28,16 @@ bool PipeServer::start() {
         return false;
     }
     instances_.reserve(2 * kInstances);
+    const std::string base = "\\\\.\\pipe\\" + (folder_.empty() ? "" : folder_ + "\\");
     for (int i = 0; i < 2 * kInstances; ++i) {
         bool commands = i < kInstances;
         // PIPE00 keeps the bounds of each write, as the device's bulk pipe keeps its transfers.
         const DWORD type = commands ? PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE : PIPE_TYPE_BYTE | PIPE_READMODE_BYTE;
-        HANDLE pipe = CreateNamedPipeA(commands ? "\\\\.\\pipe\\PIPE00" : "\\\\.\\pipe\\PIPE01", PIPE_ACCESS_DUPLEX,
-                                       type | PIPE_WAIT, kInstances, kBufferSize, kBufferSize, 0, nullptr);
+        const std::string name = base + (commands ? "PIPE00" : "PIPE01");
+        HANDLE pipe = CreateNamedPipeA(name.c_str(), PIPE_ACCESS_DUPLEX, type | PIPE_WAIT, kInstances, kBufferSize,
+                                       kBufferSize, 0, nullptr);
         if (pipe == INVALID_HANDLE_VALUE) {
-            std::fprintf(stderr, "brg40sim-pipes: cannot create %s: error %lu\n", commands ? "PIPE00" : "PIPE01",
-                         GetLastError());
+            std::fprintf(stderr, "brg40sim-pipes: cannot create %s: error %lu\n", name.c_str(), GetLastError());
             return false;
         }
         instances_.push_back({this, pipe, commands});
@@ -89,13 +91,13 @@ void PipeServer::serve_commands(HANDLE pipe) {
         }
         Locked lock(link_lock_);
         held_.clear();  // the loader drops an unread reply at the next request, and so do we
-        link_.pipe_write(block.data(), block.size());
+        link_.pipe_write(lpt_, block.data(), block.size());
         ++blocks_written_;
         block.clear();
         // The loader answers at once: its reply is fetched now and the reader woken, rather than
         // found by the reader's next poll.
         uint8_t reply[kMaxReply];
-        const size_t answered = link_.pipe_read(reply, sizeof reply);
+        const size_t answered = link_.pipe_read(lpt_, reply, sizeof reply);
         if (answered > 0) {
             held_.assign(reply, reply + answered);
             SetEvent(reply_ready_);
@@ -117,7 +119,7 @@ void PipeServer::serve_replies(HANDLE pipe) {
                     reply.swap(held_);
                 } else {
                     uint8_t buffer[kMaxReply];
-                    size_t got = link_.pipe_read(buffer, sizeof buffer);
+                    size_t got = link_.pipe_read(lpt_, buffer, sizeof buffer);
                     reply.assign(buffer, buffer + got);
                 }
             }

@@ -1,25 +1,27 @@
-// The byte-mode named pipes PIPE00 (commands) and PIPE01 (replies) of the simulated update-mode
-// device: each block written to PIPE00 goes to the loader, each read of PIPE01 gets its next reply.
+// The named pipes PIPE00 (commands) and PIPE01 (replies) of one unit's simulated update-mode
+// device: each block written to PIPE00 goes to its loader, each read of PIPE01 gets its next reply.
 #ifndef BRG40_SIM_PIPES_PIPE_SERVER_H
 #define BRG40_SIM_PIPES_PIPE_SERVER_H
 
 #include <windows.h>
 
 #include <atomic>
-#include "link_lock.h"
+#include <string>
 #include <vector>
 
 #include "face_link.h"
+#include "link_lock.h"
 
 namespace sim {
 
 class PipeServer {
 public:
-    static constexpr int kInstances = 16;  // per pipe name
+    static constexpr int kInstances = 8;  // per pipe name
 
-    // link calls are made under one lock, from the instance threads.
-    // The instance threads run until the process ends; the pipe handles go with it.
-    PipeServer(FaceLink& link, LinkLock& link_lock);
+    // Serves unit lpt as "\\.\pipe\<folder>\PIPE00" and "...\PIPE01" (folder empty: "\\.\pipe\PIPE00").
+    // link calls are made under one lock, from the instance threads. The instance threads run until
+    // the process ends; the pipe handles go with it.
+    PipeServer(FaceLink& link, LinkLock& link_lock, int lpt, std::string folder);
     PipeServer(const PipeServer&) = delete;
     PipeServer& operator=(const PipeServer&) = delete;
 
@@ -42,6 +44,8 @@ private:
 
     FaceLink& link_;
     LinkLock& link_lock_;
+    const int lpt_;
+    const std::string folder_;
     std::vector<uint8_t> held_;     // the loader's reply fetched for the next reader
     HANDLE reply_ready_ = nullptr;  // set when a reply is held (auto-reset; lives as long as the process)
     std::vector<Instance> instances_;

@@ -23,6 +23,9 @@ bool parse_hex(const std::string& text, std::vector<uint8_t>& out);
 // "1.04": major and minor as the tool shows them (VersionText), so both parts are hex.
 bool parse_version(const std::string& text, uint8_t& major, uint8_t& minor);
 
+// A USB device name as sysfs gives it on a root-hub port: "<bus>-<port>", both decimal ("1-3").
+bool port_path_ok(const std::string& text);
+
 // An answer that reports a refused command.
 std::string error(const std::string& why);
 

@@ -210,17 +210,20 @@ bool SimClient::scsi(int lpt, const ScsiRequest& request, ScsiReply& reply, cons
     return true;
 }
 
-bool SimClient::pipe_write(const uint8_t* data, size_t size) {
+bool SimClient::pipe_write(int lpt, const uint8_t* data, size_t size) {
     wire::Status status;
     std::vector<uint8_t> body;
-    return exchange(wire::Op::PipeWrite, std::vector<uint8_t>(data, data + size), status, body) &&
-           status == wire::Status::Ok;
+    std::vector<uint8_t> request(1, static_cast<uint8_t>(lpt));
+    request.insert(request.end(), data, data + size);
+    return exchange(wire::Op::PipeWrite, request, status, body) && status == wire::Status::Ok;
 }
 
-bool SimClient::pipe_read(uint8_t* out, size_t size, size_t& got) {
+bool SimClient::pipe_read(int lpt, uint8_t* out, size_t size, size_t& got) {
     got = 0;
     std::vector<uint8_t> request;
-    wire::Writer(request).u32(static_cast<uint32_t>(size));
+    wire::Writer writer(request);
+    writer.u8(static_cast<uint8_t>(lpt));
+    writer.u32(static_cast<uint32_t>(size));
     wire::Status status;
     std::vector<uint8_t> body;
     if (!exchange(wire::Op::PipeRead, request, status, body) || status != wire::Status::Ok || body.size() > size) {

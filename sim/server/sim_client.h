@@ -6,9 +6,9 @@
 //   if (!sim.connect_from_env()) { /* no simulator: BRG40_SIM_PORT / BRG40_SIM_DIR unset or dead */ }
 //   sim.command("attach 3 version=1.04");          // text control; answer starts "ok" or "error"
 //   sim.scsi(3, request, reply);                     // one pass-through request to LPT3
-//   sim.pipe_write(block, 16);                       // update-mode face: PIPE00
-//   size_t got; sim.pipe_read(buf, 21, got);         // update-mode face: PIPE01
-//   sim::wire::BenchState st; sim.state(st);         // st.update_lpt != 0 while a device is in update mode
+//   sim.pipe_write(3, block, 16);                    // unit 3's update-mode face: PIPE00
+//   size_t got; sim.pipe_read(3, buf, 21, got);      // its PIPE01
+//   sim::wire::BenchState st; sim.state(st);         // st.in_update_mode(3) while unit 3 is in update mode
 // The connection goes to 127.0.0.1 on the port in BRG40_SIM_PORT, or else on the port written in
 // the file "port" of the folder BRG40_SIM_DIR (a Unix path; under Wine it is reached through Z:).
 // One client is one connection; calls are not synchronised (lock around them if threads share it).
@@ -44,9 +44,9 @@ public:
     // false: the simulator could not be reached (reply untouched).
     bool scsi(int lpt, const ScsiRequest& request, ScsiReply& reply, const std::string& block_error = {});
 
-    // Update-mode face. false when no device is in update mode (or no simulator).
-    bool pipe_write(const uint8_t* data, size_t size);
-    bool pipe_read(uint8_t* out, size_t size, size_t& got);
+    // Update-mode face of unit lpt. false when it is not in update mode (or no simulator).
+    bool pipe_write(int lpt, const uint8_t* data, size_t size);
+    bool pipe_read(int lpt, uint8_t* out, size_t size, size_t& got);
 
     bool state(wire::BenchState& out);
 

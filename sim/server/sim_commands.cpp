@@ -136,6 +136,9 @@ struct Commands {
         }
         Identity identity;
         uint8_t major = 1, minor = 4;
+        UsbIdentity usb;
+        usb.serial = "SIM000" + w[1];
+        usb.port = "1-" + w[1];
         for (size_t i = 2; i < w.size(); ++i) {
             const size_t eq = w[i].find('=');
             const std::string key = w[i].substr(0, eq);
@@ -150,13 +153,32 @@ struct Commands {
                 if (!parse_version(value, major, minor)) {
                     return error("version is major.minor in hex digits: " + value);
                 }
+            } else if (key == "serial") {
+                usb.serial = value;  // empty: the device reports no serial
+            } else if (key == "port") {
+                if (!port_path_ok(value)) {
+                    return error("port is <bus>-<port> as sysfs names a USB device (1-3): " + value);
+                }
+                usb.port = value;
+            } else if (key == "update-serial") {
+                if (value != "0" && value != "1") {
+                    return error("update-serial is 1 (the update-mode device keeps the serial) or 0: " + value);
+                }
+                usb.update_keeps_serial = value == "1";
             } else {
                 return error("unknown attach setting: " + w[i]);
             }
         }
-        host.bench_.attach(static_cast<int>(n), identity, major, minor);
+        for (int other : host.bench_.numbers()) {
+            const UsbIdentity& taken = host.bench_.device(other)->usb();
+            if (other != static_cast<int>(n) && (taken.port == usb.port || (!usb.serial.empty() && taken.serial == usb.serial))) {
+                return error("unit " + std::to_string(other) + " has that port or serial already");
+            }
+        }
+        host.bench_.attach(static_cast<int>(n), identity, major, minor).set_usb(usb);
         host.note("attach lpt" + w[1] + " " + identity.vendor + "/" + identity.product + " " +
-                  VersionText(static_cast<unsigned>(major) << 8 | minor));
+                  VersionText(static_cast<unsigned>(major) << 8 | minor) + " port " + usb.port + " serial " +
+                  (usb.serial.empty() ? "-" : usb.serial) + (usb.update_keeps_serial ? "" : " (not in update mode)"));
         host.sync();
         return "ok";
     }
@@ -275,8 +297,7 @@ struct Commands {
 
     static std::string state(SimHost& host, const Words&) {
         const wire::BenchState s = host.state_;
-        std::string out = "ok\ngeneration=" + std::to_string(s.generation) +
-                          " update=" + (s.update_lpt != 0 ? std::to_string(s.update_lpt) : "-");
+        std::string out = "ok\ngeneration=" + std::to_string(s.generation) + " update=" + numbers_of(s.update_mask);
         for (int n = 1; n <= 9; ++n) {
             Converter* c = host.bench_.device(n);
             if (c == nullptr) {
@@ -285,7 +306,8 @@ struct Commands {
             out += "\nlpt" + std::to_string(n) + " mode=" + mode_name(c) +
                    " version=" + VersionText(c->flash().version()) +
                    " intact=" + (c->flash().image_intact() ? "1" : "0") + " vendor=\"" + c->identity().vendor +
-                   "\" product=\"" + c->identity().product + "\"";
+                   "\" product=\"" + c->identity().product + "\" port=" + c->usb().port +
+                   " serial=" + (c->serial_now().empty() ? "-" : c->serial_now());
         }
         return out;
     }
@@ -511,7 +533,8 @@ struct Commands {
 const Commands::Entry Commands::kTable[] = {
     {"help", "", 0, &Commands::help},
     {"version", "", 0, &Commands::version},
-    {"attach", "N [vendor=S] [product=S] [revision=S] [version=M.mm]", 1, &Commands::attach},
+    {"attach", "N [vendor=S] [product=S] [revision=S] [version=M.mm] [serial=S] [port=B-P] [update-serial=1|0]", 1,
+     &Commands::attach},
     {"detach", "N", 1, &Commands::detach},
     {"unplug", "N", 1, &Commands::plug},
     {"replug", "N", 1, &Commands::plug},

@@ -64,19 +64,32 @@ void SimHost::note(const std::string& event) {
 }
 
 void SimHost::sync() {
-    wire::BenchState now = state_;
-    now.lpt_mask = 0;
-    now.update_lpt = 0;
-    for (int n = 1; n <= 9; ++n) {
+    wire::BenchState now;
+    now.generation = state_.generation;
+    for (int n : bench_.numbers()) {
         if (bench_.at(n) != nullptr) {
             now.lpt_mask = static_cast<uint16_t>(now.lpt_mask | 1u << n);
         }
-        Converter* device = bench_.device(n);
-        if (device != nullptr && device == bench_.update_device()) {
-            now.update_lpt = static_cast<uint8_t>(n);
+        if (bench_.update_device(n) != nullptr) {
+            now.update_mask = static_cast<uint16_t>(now.update_mask | 1u << n);
         }
+        const Converter* device = bench_.device(n);
+        now.units.push_back({static_cast<uint8_t>(n), device->usb().port, device->serial_now(),
+                             device->identity().vendor, device->identity().product});
     }
-    if (now.lpt_mask == state_.lpt_mask && now.update_lpt == state_.update_lpt) {
+    const auto same_units = [&] {
+        if (now.units.size() != state_.units.size()) {
+            return false;
+        }
+        for (size_t i = 0; i < now.units.size(); ++i) {
+            const wire::UnitState &a = now.units[i], &b = state_.units[i];
+            if (a.lpt != b.lpt || a.port != b.port || a.serial != b.serial) {
+                return false;
+            }
+        }
+        return true;
+    };
+    if (now.lpt_mask == state_.lpt_mask && now.update_mask == state_.update_mask && same_units()) {
         return;
     }
     for (int n = 1; n <= 9; ++n) {
@@ -99,14 +112,18 @@ void SimHost::sync() {
     }
     ++now.generation;
     state_ = now;
-    std::string lpts;
+    note("state generation=" + std::to_string(state_.generation) + " lpt=" + numbers_of(state_.lpt_mask) +
+         " update=" + numbers_of(state_.update_mask));
+}
+
+std::string numbers_of(uint16_t mask) {
+    std::string out;
     for (int n = 1; n <= 9; ++n) {
-        if (state_.lpt_mask >> n & 1) {
-            lpts += (lpts.empty() ? "" : ",") + std::to_string(n);
+        if (mask >> n & 1) {
+            out += (out.empty() ? "" : ",") + std::to_string(n);
         }
     }
-    note("state generation=" + std::to_string(state_.generation) + " lpt=" + (lpts.empty() ? "-" : lpts) +
-         " update=" + (state_.update_lpt != 0 ? std::to_string(state_.update_lpt) : "-"));
+    return out.empty() ? "-" : out;
 }
 
 wire::ScsiOutcome SimHost::scsi(const wire::ScsiCall& call) {
@@ -145,9 +162,9 @@ wire::ScsiOutcome SimHost::scsi(const wire::ScsiCall& call) {
     return outcome;
 }
 
-bool SimHost::pipe_write(const uint8_t* data, size_t size) {
-    Converter* device = bench_.update_device();
-    std::string event = "pipe-write " + std::to_string(size);
+bool SimHost::pipe_write(int lpt, const uint8_t* data, size_t size) {
+    Converter* device = lpt >= 1 && lpt <= 9 ? bench_.update_device(lpt) : nullptr;
+    std::string event = "lpt" + std::to_string(lpt) + " pipe-write " + std::to_string(size);
     if (size > 0) {
         event += " " + hex_byte(data[0]);
     }
@@ -161,15 +178,16 @@ bool SimHost::pipe_write(const uint8_t* data, size_t size) {
     return true;
 }
 
-bool SimHost::pipe_read(uint8_t* out, size_t size, size_t& got) {
+bool SimHost::pipe_read(int lpt, uint8_t* out, size_t size, size_t& got) {
     got = 0;
-    Converter* device = bench_.update_device();
+    Converter* device = lpt >= 1 && lpt <= 9 ? bench_.update_device(lpt) : nullptr;
+    const std::string event = "lpt" + std::to_string(lpt) + " pipe-read " + std::to_string(size);
     if (device == nullptr) {
-        note("pipe-read " + std::to_string(size) + " -> no device");
+        note(event + " -> no device");
         return false;
     }
     got = device->pipe_read(out, size);
-    note("pipe-read " + std::to_string(size) + " -> " + std::to_string(got));
+    note(event + " -> " + std::to_string(got));
     sync();
     return true;
 }

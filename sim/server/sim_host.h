@@ -22,8 +22,8 @@ public:
 
     // Requests of the binary operations. Each one is followed by a resync of the links.
     wire::ScsiOutcome scsi(const wire::ScsiCall& call);
-    bool pipe_write(const uint8_t* data, size_t size);
-    bool pipe_read(uint8_t* out, size_t size, size_t& got);
+    bool pipe_write(int lpt, const uint8_t* data, size_t size);
+    bool pipe_read(int lpt, uint8_t* out, size_t size, size_t& got);
     wire::BenchState state() const { return state_; }
 
     // One text command (see `help`). The answer's first line is "ok" or "error: ...".
@@ -50,6 +50,9 @@ private:
 
     friend struct Commands;
 };
+
+// "1,3,5" for the numbers whose bits are set in mask; "-" for none.
+std::string numbers_of(uint16_t mask);
 
 // Splits a command line into words; "double quotes" keep spaces inside one word (and may
 // stand inside it: product="USB-SPI/I2C Cnv.").

@@ -73,16 +73,21 @@ std::vector<uint8_t> SimServer::answer(uint8_t op, const uint8_t* body, size_t s
             return status_frame(wire::Status::Ok, wire::encode(host_.scsi(call)));
         }
         case wire::Op::PipeWrite:
-            return status_frame(host_.pipe_write(body, size) ? wire::Status::Ok : wire::Status::NoDevice);
+            if (size < 1) {
+                return status_frame(wire::Status::Malformed);
+            }
+            return status_frame(host_.pipe_write(body[0], body + 1, size - 1) ? wire::Status::Ok
+                                                                              : wire::Status::NoDevice);
         case wire::Op::PipeRead: {
             wire::Reader rd(body, size);
+            const uint8_t lpt = rd.u8();
             const uint32_t wanted = rd.u32();
             if (!rd.ok() || !rd.at_end() || wanted > wire::kMaxFrame / 2) {
                 return status_frame(wire::Status::Malformed);
             }
             std::vector<uint8_t> out(wanted);
             size_t got = 0;
-            if (!host_.pipe_read(out.data(), out.size(), got)) {
+            if (!host_.pipe_read(lpt, out.data(), out.size(), got)) {
                 return status_frame(wire::Status::NoDevice);
             }
             out.resize(got);

@@ -152,12 +152,29 @@ bool decode(const uint8_t* p, size_t n, ScsiOutcome& outcome) {
     return rd.ok() && rd.at_end();
 }
 
+const UnitState* BenchState::unit(int lpt) const {
+    for (const UnitState& u : units) {
+        if (u.lpt == lpt) {
+            return &u;
+        }
+    }
+    return nullptr;
+}
+
 std::vector<uint8_t> encode(const BenchState& state) {
     std::vector<uint8_t> out;
     Writer w(out);
     w.u32(state.generation);
     w.u16(state.lpt_mask);
-    w.u8(state.update_lpt);
+    w.u16(state.update_mask);
+    w.u8(static_cast<uint8_t>(state.units.size()));
+    for (const UnitState& u : state.units) {
+        w.u8(u.lpt);
+        w.text(u.port);
+        w.text(u.serial);
+        w.text(u.vendor);
+        w.text(u.product);
+    }
     return out;
 }
 
@@ -165,7 +182,18 @@ bool decode(const uint8_t* p, size_t n, BenchState& state) {
     Reader rd(p, n);
     state.generation = rd.u32();
     state.lpt_mask = rd.u16();
-    state.update_lpt = rd.u8();
+    state.update_mask = rd.u16();
+    const uint8_t count = rd.u8();
+    state.units.clear();
+    for (uint8_t i = 0; i < count && rd.ok(); ++i) {
+        UnitState u;
+        u.lpt = rd.u8();
+        u.port = rd.text();
+        u.serial = rd.text();
+        u.vendor = rd.text();
+        u.product = rd.text();
+        state.units.push_back(u);
+    }
     return rd.ok() && rd.at_end();
 }
 

@@ -18,7 +18,7 @@ namespace wire {
 // a reply), then the body.
 enum class Op : uint8_t {
     Scsi = 1,       // one pass-through request to device LPTn
-    PipeWrite = 2,  // a block written to the update-mode device's command pipe
+    PipeWrite = 2,  // a block written to the command pipe of unit N's update-mode device
     PipeRead = 3,   // a read from its reply pipe
     Text = 4,       // a control command in words; the answer is text
     State = 5,      // which devices are reachable, and a counter of changes
@@ -46,12 +46,28 @@ struct ScsiOutcome {
     std::vector<uint8_t> data;
 };
 
-// Reachability now: bit n of lpt_mask set when LPTn answers; update_lpt the device in update
-// mode (0: none). generation grows by one at every change of either.
+// One attached unit as the bridges show it: its number (LPTn), where it sits on the USB bus, the
+// serial its present face reports (empty: none), and the vendor and product its SCSI device
+// reports in normal mode.
+struct UnitState {
+    uint8_t lpt = 0;
+    std::string port;
+    std::string serial;
+    std::string vendor;
+    std::string product;
+};
+
+// Reachability now: bit n of lpt_mask set when LPTn answers in normal mode, of update_mask when
+// unit n is plugged in and in update mode; units lists every attached unit. generation grows by
+// one at every change of any of them.
 struct BenchState {
     uint32_t generation = 0;
     uint16_t lpt_mask = 0;
-    uint8_t update_lpt = 0;
+    uint16_t update_mask = 0;
+    std::vector<UnitState> units;
+
+    bool in_update_mode(int lpt) const { return (update_mask >> lpt & 1) != 0; }
+    const UnitState* unit(int lpt) const;
 };
 
 class Writer {

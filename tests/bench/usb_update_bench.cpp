@@ -26,7 +26,7 @@ struct Bench {
     UMockdevTestbed* testbed = umockdev_testbed_new();
     UpdateDevice device{1, 4, 1};
     ConverterLink link{device};
-    sim::MockUsb* usb = new sim::MockUsb(testbed, link);
+    sim::MockUsb* usb = new sim::MockUsb(testbed, link, 1, "1-2", "");
     Bench() {
         device.loader().set_recording(false);
         usb->plug();

@@ -106,10 +106,10 @@ TEST_F(SimHostTest, ScsiRequestsReachTheModelAndModeChangesMoveTheLink) {
     ASSERT_EQ(out.data.size(), 36u);
     EXPECT_EQ(std::string(out.data.begin() + 8, out.data.begin() + 13), "ZEVAK");
 
-    EXPECT_FALSE(host.pipe_write(reinterpret_cast<const uint8_t*>("x"), 1)) << "no update-mode device yet";
+    EXPECT_FALSE(host.pipe_write(4, reinterpret_cast<const uint8_t*>("x"), 1)) << "no update-mode device yet";
     out = host.scsi(firmup_mode(4));
     EXPECT_EQ(out.reply.os_error, 0u);
-    EXPECT_EQ(host.state().update_lpt, 4);
+    EXPECT_EQ(host.state().update_mask, 1u << 4);
     EXPECT_EQ(host.state().lpt_mask, 0u);
     EXPECT_EQ(link_target(link(4)), "") << "in update mode the converter leaves the LPT names";
     EXPECT_EQ(host.scsi(inquiry(4)).reply.os_error, BRG40_ERROR_GEN_FAILURE);
@@ -230,13 +230,14 @@ TEST_F(ServiceTest, TextScsiPipesAndStateOverTheConnection) {
 
     uint8_t none[21];
     size_t got = 99;
-    EXPECT_FALSE(client.pipe_read(none, sizeof none, got));
+    EXPECT_FALSE(client.pipe_read(2, none, sizeof none, got));
     EXPECT_EQ(got, 0u);
     ScsiRequest to_update = firmup_mode(2).request;
     ASSERT_TRUE(client.scsi(2, to_update, reply));
     ASSERT_TRUE(client.state(st));
-    EXPECT_EQ(st.update_lpt, 2);
-    EXPECT_TRUE(client.pipe_read(none, sizeof none, got)) << "the update-mode device is there";
+    EXPECT_TRUE(st.in_update_mode(2));
+    EXPECT_TRUE(client.pipe_read(2, none, sizeof none, got)) << "the update-mode device is there";
+    EXPECT_FALSE(client.pipe_read(3, none, sizeof none, got)) << "only unit 2 is";
 
     // A second client sees the same bench.
     SimClient other;

@@ -73,13 +73,23 @@ TEST(Wire, OutcomeAndStateKeepEveryField) {
     EXPECT_TRUE(out.has_data);
     EXPECT_EQ(out.data, in.data);
 
-    const BenchState s{0x01020304u, 0x0228, 5};
+    BenchState s;
+    s.generation = 0x01020304u;
+    s.lpt_mask = 0x0228;
+    s.update_mask = 1u << 5;
+    s.units = {{3, "1-3", "A1", "ZEVAK", "NKV-BRG40M"}, {5, "2-1", "", "ACME", "Disk"}};
     bytes = encode(s);
     BenchState t;
     ASSERT_TRUE(decode(bytes.data(), bytes.size(), t));
     EXPECT_EQ(t.generation, 0x01020304u);
     EXPECT_EQ(t.lpt_mask, 0x0228);
-    EXPECT_EQ(t.update_lpt, 5);
+    EXPECT_TRUE(t.in_update_mode(5));
+    EXPECT_FALSE(t.in_update_mode(3));
+    ASSERT_EQ(t.units.size(), 2u);
+    EXPECT_EQ(t.unit(5)->port, "2-1");
+    EXPECT_EQ(t.unit(3)->serial, "A1");
+    EXPECT_EQ(t.unit(3)->product, "NKV-BRG40M");
+    EXPECT_EQ(t.unit(4), nullptr);
 }
 
 TEST(Wire, TruncatedOrOverlongBodiesAreRefused) {

@@ -201,7 +201,7 @@ TEST_F(FirmupMode, ConverterLeavesTheLptNames) {
     Brg40Handle h = attach_and_open(3);
     EXPECT_EQ(brg40_change_firmup_mode(h), 0);
     EXPECT_EQ(dev(3).mode(), sim::Mode::Update);
-    EXPECT_EQ(support::bench().update_device(), &dev(3));
+    EXPECT_EQ(support::bench().update_device(3), &dev(3));
     unsigned char major, minor;
     EXPECT_NE(brg40_get_fw_version(h, &major, &minor), 0) << "the handle is of no further use";
     EXPECT_EQ(brg40_close(h), 0);

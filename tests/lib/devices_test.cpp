@@ -191,3 +191,42 @@ TEST_F(OpenClose, OpenExOutsideOneToNineOpensNothing) {
 }
 
 }  // namespace
+
+namespace {
+
+// Numbers are LPT positions: the list asks each LPT that opens, and shows one held elsewhere as
+// busy (it cannot be asked); selectors open exactly the LPT they name.
+TEST_F(DeviceSearch, ListAndSelectorsByPosition) {
+    support::bench().attach(2);
+    support::bench().attach(4, kForeignProduct);
+    support::bench().attach(6, kOldProduct);
+    int status = 0;
+    Brg40Handle held = brg40_open_ex(6, &status);  // as another program would hold it
+    ASSERT_EQ(status, 0);
+    Brg40DeviceInfo info[9] = {};
+    int count = 0;
+    ASSERT_EQ(brg40_list_devices(info, 9, &count), 0);
+    ASSERT_EQ(count, 2);
+    EXPECT_EQ(std::string(info[0].node) + " " + std::to_string(info[0].number) + " " +
+                  std::to_string(info[0].open_status) + " [" + info[0].serial + info[0].path + "]",
+              "LPT2 2 0 []");
+    EXPECT_EQ(info[1].number, 6);
+    EXPECT_EQ(info[1].open_status, BRG40_ERROR_SHARING_VIOLATION);
+    brg40_close(held);
+
+    for (const char* selector : {"2", "lpt2", "LPT2"}) {
+        Brg40Handle h = brg40_open_device(selector, &status);
+        EXPECT_EQ(status, 0) << selector;
+        brg40_close(h);
+    }
+    for (const char* selector : {"4", "LPT4", "serial:SIM0002", "path:1-2"}) {
+        EXPECT_EQ(brg40_open_device(selector, &status), nullptr) << selector;
+        EXPECT_EQ(status, BRG40_NO_DEVICE) << "the system tells no serial or port of a converter: " << selector;
+    }
+    EXPECT_EQ(brg40_open_device("LPT10", &status), nullptr);
+    EXPECT_EQ(status, BRG40_ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(brg40_list_devices(nullptr, 0, &count), 0);
+    EXPECT_EQ(count, 2);
+}
+
+}  // namespace

@@ -3,8 +3,12 @@
 // with, slave delivery and the library version. The command table and the statuses of every
 // sense and error case run beside it (command_table_test.cpp, sense_mapping_test.cpp, shared with
 // the suite of the Windows seam).
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <vector>
 
 #include "../lib/library_fixture.h"
@@ -17,10 +21,32 @@ class LinuxSgTest : public LibraryTest {
 protected:
     void SetUp() override {
         const char* preload = std::getenv("LD_PRELOAD");
-        ASSERT_TRUE(preload != nullptr && std::strstr(preload, "umockdev-preload") != nullptr)
-            << "run under umockdev-wrapper";
+        ASSERT_TRUE(preload != nullptr && std::strstr(preload, "umockdev-preload") != nullptr &&
+                    std::strstr(preload, "brg40sgexcl") != nullptr)
+            << "run with the exclusive open and umockdev preloaded (ctest linux_sg_tests)";
+        char folder[] = "/tmp/brg40-sg-locks-XXXXXX";
+        ASSERT_NE(mkdtemp(folder), nullptr);
+        locks_ = folder;
+        setenv("BRG40_SG_LOCK_DIR", folder, 1);
         LibraryTest::SetUp();
     }
+    void TearDown() override {
+        LibraryTest::TearDown();
+        unsetenv("BRG40_SG_LOCK_DIR");
+        std::filesystem::remove_all(locks_);
+    }
+
+    // Another program holds node /dev/sg<n> (process 1 lives as long as the machine).
+    void HeldElsewhere(int n, bool held) {
+        const std::string path = locks_ + "/sg" + std::to_string(n);
+        if (held) {
+            std::ofstream(path) << "1\n";
+        } else {
+            std::filesystem::remove(path);
+        }
+    }
+
+    std::string locks_;
 
     // The command codes device lpt received, in order.
     std::vector<int> codes(int lpt) {
@@ -33,7 +59,7 @@ protected:
     }
 };
 
-TEST_F(LinuxSgTest, NumbersAreRanksAndOtherDevicesHearNothingButInquiry) {
+TEST_F(LinuxSgTest, NumbersAreRanksAndOtherDevicesHearNothing) {
     support::bench().attach(1, {"ATA", "Samsung SSD 870", "1B6Q"});           // a disk, /dev/sg0
     support::bench().attach(2, {"ZEVAK", "Card Reader", "1.00"});             // the maker's, not ours
     support::bench().attach(3, {}, 1, 4);                                     // /dev/sg2: number 1
@@ -62,12 +88,108 @@ TEST_F(LinuxSgTest, NumbersAreRanksAndOtherDevicesHearNothingButInquiry) {
     brg40_close(first);
 
     for (int lpt : {1, 2}) {
-        for (int code : codes(lpt)) {
-            EXPECT_EQ(code, 0x12) << "LPT" << lpt << " received a command that is not INQUIRY";
-        }
+        EXPECT_TRUE(codes(lpt).empty()) << "LPT" << lpt << " is known by what sysfs says; it is never asked";
     }
     const std::vector<int> third = codes(3);
     EXPECT_NE(std::find(third.begin(), third.end(), 0xDA), third.end()) << "the converter got its version query";
+
+    Brg40DeviceInfo info[9] = {};
+    count = 0;
+    ASSERT_EQ(brg40_list_devices(info, 9, &count), 0);
+    ASSERT_EQ(count, 2);
+    EXPECT_EQ(std::string(info[0].node) + " " + info[0].serial + " " + info[0].path, "/dev/sg2 SIM0003 1-3");
+    EXPECT_EQ(std::string(info[1].node) + " " + info[1].serial + " " + info[1].path, "/dev/sg4 SIM0005 1-5");
+    EXPECT_EQ(info[1].number, 2);
+}
+
+// A converter held by another program, or by this one, keeps its number, and no number ever
+// reaches another converter in its place.
+TEST_F(LinuxSgTest, AHeldConverterKeepsItsNumber) {
+    support::bench().attach(1, {}, 1, 1);  // /dev/sg0: number 1
+    support::bench().attach(2, {}, 1, 2);  // /dev/sg1: number 2
+    HeldElsewhere(0, true);
+    int count = 0;
+    int numbers[9] = {};
+    ASSERT_EQ(brg40_find_device(&count, numbers), 0);
+    EXPECT_EQ(std::vector<int>(numbers, numbers + count), std::vector<int>{2}) << "only the free one can be opened";
+    int status = 1;
+    EXPECT_EQ(brg40_open_ex(1, &status), nullptr);
+    EXPECT_EQ(status, BRG40_NO_DEVICE) << "number 1 is held: it never falls through to number 2";
+    Brg40Handle second = brg40_open(&status);
+    ASSERT_EQ(status, 0) << "brg40_open takes the first that opens";
+    unsigned char major = 0, minor = 0;
+    EXPECT_EQ(brg40_get_fw_version(second, &major, &minor), 0);
+    EXPECT_EQ(minor, 2);
+    Brg40DeviceInfo info[9] = {};
+    ASSERT_EQ(brg40_list_devices(info, 9, &count), 0);
+    ASSERT_EQ(count, 2);
+    EXPECT_EQ(info[0].open_status, BRG40_ERROR_SHARING_VIOLATION);
+    EXPECT_EQ(info[1].open_status, BRG40_ERROR_SHARING_VIOLATION) << "held by this process now";
+    brg40_close(second);
+
+    HeldElsewhere(0, false);
+    Brg40Handle first = brg40_open_ex(1, &status);
+    ASSERT_EQ(status, 0);
+    EXPECT_EQ(brg40_open_ex(1, &status), nullptr) << "the sg driver's open is exclusive";
+    Brg40Handle other = brg40_open_ex(2, &status);
+    EXPECT_EQ(status, 0) << "holding number 1 leaves number 2 where it is";
+    EXPECT_EQ(brg40_get_fw_version(other, &major, &minor), 0);
+    EXPECT_EQ(minor, 2);
+    brg40_close(other);
+    brg40_close(first);
+}
+
+// A node number that another device has taken since the search is never opened as the converter.
+TEST_F(LinuxSgTest, ANodeThatIsAnotherDeviceNowIsRefused) {
+    support::bench().attach(1, {}, 1, 4);
+    Brg40Handle h = brg40_open_device("/dev/sg0", nullptr);
+    ASSERT_NE(h, nullptr);
+    brg40_close(h);
+    support::bench().attach(1, {"ATA", "Samsung SSD 870", "1B6Q"});  // unplugged; a disk got sg0
+    int status = 0;
+    EXPECT_EQ(brg40_open_device("/dev/sg0", &status), nullptr);
+    EXPECT_EQ(status, BRG40_NO_DEVICE);
+    EXPECT_EQ(brg40_open_ex(1, &status), nullptr);
+    EXPECT_TRUE(codes(1).empty());
+}
+
+TEST_F(LinuxSgTest, SelectorsNameExactlyOneConverter) {
+    sim::Converter& a = support::bench().attach(1, {}, 1, 1);
+    a.set_usb({"A1", "1-4", true});
+    sim::Converter& b = support::bench().attach(3, {}, 1, 3);
+    b.set_usb({"B2", "2-1", true});
+    support::bench().changed();  // the nodes follow the identities set above
+    const char* link = "/tmp/brg40-by-id-test";
+    unlink(link);
+    ASSERT_EQ(symlink("/dev/sg2", link), 0);
+    const struct {
+        const char* selector;
+        int status;
+        int minor;  // the converter opened
+    } cases[] = {
+        {"2", 0, 3},          {"serial:a1", 0, 1},   {"path:2-1", 0, 3},         {"/dev/sg0", 0, 1},
+        {link, 0, 3},         {"3", BRG40_NO_DEVICE, 0}, {"serial:C3", BRG40_NO_DEVICE, 0},
+        {"/dev/sg1", BRG40_NO_DEVICE, 0}, {"port:1-4", BRG40_ERROR_INVALID_PARAMETER, 0},
+        {"serial:", BRG40_ERROR_INVALID_PARAMETER, 0},
+    };
+    for (const auto& c : cases) {
+        int status = 99;
+        Brg40Handle h = brg40_open_device(c.selector, &status);
+        EXPECT_EQ(status, c.status) << c.selector;
+        if (h != nullptr) {
+            unsigned char major = 0, minor = 0;
+            EXPECT_EQ(brg40_get_fw_version(h, &major, &minor), 0);
+            EXPECT_EQ(minor, c.minor) << c.selector;
+            brg40_close(h);
+        }
+        EXPECT_EQ(h != nullptr, c.status == 0) << c.selector;
+    }
+    unlink(link);
+    b.set_usb({"A1", "2-1", true});  // two converters report one serial
+    support::bench().changed();
+    int status = 0;
+    EXPECT_EQ(brg40_open_device("serial:A1", &status), nullptr);
+    EXPECT_EQ(status, BRG40_AMBIGUOUS);
 }
 
 // What each outcome of a request becomes: the converter's sense data as on Windows; a failed

@@ -1,7 +1,8 @@
 // The test support of the library suites (sim_os.h) for the library's real Linux seam: the bench's
 // devices are SCSI generic nodes in a umockdev testbed (LPTn is /dev/sg(n-1), present while a
-// device is attached there), and every SG_IO request the library sends reaches them through the
-// kernel interface that umockdev emulates. The library itself runs unchanged.
+// device is attached there, below a SCSI device with its vendor and model and the USB device at
+// its port), and every SG_IO request the library sends reaches them through the kernel interface
+// that umockdev emulates. The library itself runs unchanged.
 #include <dirent.h>
 #include <unistd.h>
 
@@ -63,6 +64,20 @@ bool answer(int lpt, const sim::ScsiRequest& request, sim::ScsiReply& reply) {
     return true;
 }
 
+// The nodes follow the bench: a node below a SCSI device that says what is attached at its LPT
+// number, at the device's own USB port; no node where nothing is attached.
+void follow_bench() {
+    State& s = state();
+    for (int lpt = 1; lpt <= 9; ++lpt) {
+        const sim::Converter* c = s.bench->device(lpt);
+        sim::MockSg& node = *s.nodes[lpt - 1];
+        node.leave();  // it may be another device now
+        if (c != nullptr) {
+            node.arrive(sim::SgPlace{c->usb().port, c->usb().serial, c->identity().vendor, c->identity().product});
+        }
+    }
+}
+
 }  // namespace
 
 sim::Bench& bench() {
@@ -77,15 +92,19 @@ void reset() {
     State& s = state();
     if (s.testbed == nullptr) {
         s.testbed = umockdev_testbed_new();
+        // The nodes' handlers now, so that umockdev's own threads are there (and named) before the
+        // program's threads are counted.
         for (int lpt = 1; lpt <= 9; ++lpt) {
             s.nodes[lpt - 1].reset(new sim::MockSg(
-                s.testbed, lpt - 1,
-                [lpt](const sim::ScsiRequest& r, sim::ScsiReply& reply) { return answer(lpt, r, reply); }));
+                s.testbed, lpt - 1, sim::SgPlace{},
+                [lpt](const sim::ScsiRequest& r, sim::ScsiReply& reply) { return answer(lpt, r, reply); }, false));
         }
         s.own_threads = program_thread_count();
     }
     std::lock_guard<std::mutex> guard(s.mutex);
     s.bench.reset(new sim::Bench);
+    s.bench->changed = follow_bench;
+    follow_bench();
 }
 
 // The library's workers are detached threads: waits (5 s at most) until no more threads of the

@@ -9,6 +9,7 @@
 #include <memory>
 #include <thread>
 
+#include "bench_face.h"
 #include "converter_link.h"
 #include "dialog_events.h"
 #include "firmup_messages.h"
@@ -17,7 +18,6 @@
 #include "recording_dialog.h"
 #include "simulated_update_device.h"
 #include "state_dir_store.h"
-#include "usb_follower.h"
 #include "usb_update_device.h"
 #include "usb_update_pipe.h"
 
@@ -69,7 +69,7 @@ protected:
     UMockdevTestbed* testbed = bed.get();
     UpdateDevice device{1, 4, 9};
     ConverterLink link{device};
-    sim::MockUsb usb{testbed, link};
+    sim::MockUsb usb{testbed, link, 1, "1-2", ""};
     TempFile image{sim::make_image({})};  // 1.05 over the device's 1.04
     TempFolder folder;
     StateDirStore store{folder.path()};
@@ -103,6 +103,7 @@ TEST_F(UsbUpdatePipeTest, WholeRunAndClosingCheckOverTheFirstBulkEndpoints) {
 TEST_F(UsbUpdatePipeTest, UnplugDuringTheWritesFailsTheRunAndTheNextRunRecovers) {
     // Exchange 1 reads the block, 2 to 353 erase, the writes follow: stop ten writes in, when the
     // last erase has cleared the block on the device.
+    const std::string firstNode = usb.devnode();
     usb.unplug_at_out(1 + 352 + 10);
     {
         UsbUpdatePipe pipe;
@@ -124,7 +125,7 @@ TEST_F(UsbUpdatePipeTest, UnplugDuringTheWritesFailsTheRunAndTheNextRunRecovers)
     UsbUpdatePipe pipe;
     FirmupProgramState state(&store);
     ASSERT_EQ(ProgramFirmware(image.path(), 0x0104, face, pipe, state), RunOutcome::Completed);
-    EXPECT_EQ(usb.devnode(), "/dev/bus/usb/001/003");
+    EXPECT_NE(usb.devnode(), firstNode) << "a new address on the same port";
     ExpectOnlyUpdatedMessage();
     EXPECT_TRUE(CloseUpdateSession(face, pipe, state));
     EXPECT_TRUE(face.messages.empty());
@@ -150,25 +151,28 @@ TEST_F(UsbUpdatePipeTest, ListAndWaitFollowThePlug) {
     EXPECT_EQ(ListUsbUpdateDevices(usbContext.context()), std::vector<std::string>{"usb-1-2"});
 }
 
-TEST_F(UsbUpdatePipeTest, FollowerKeepsTheDeviceOnTheBusWhileTheConverterIsInUpdateMode) {
+TEST_F(UsbUpdatePipeTest, TheBenchKeepsTheDeviceOnTheBusWhileTheConverterIsInUpdateMode) {
     usb.unplug();
     sim::SerialLink serial(link);
-    sim::UsbFollower follower(usb, serial);
-    follower.step();
-    EXPECT_TRUE(usb.plugged());
+    sim::BenchFace bench(testbed, serial);
+    bench.step();
+    ASSERT_NE(bench.usb(1), nullptr);
+    EXPECT_TRUE(bench.usb(1)->plugged());
     device.unplug();
-    follower.step();
-    EXPECT_FALSE(usb.plugged());
+    bench.step();
+    EXPECT_FALSE(bench.usb(1)->plugged());
     device.converter().replug();
-    follower.step();
-    EXPECT_TRUE(usb.plugged());
+    bench.step();
+    EXPECT_TRUE(bench.usb(1)->plugged());
 
-    // The close byte starts the intact image: the converter leaves update mode, and the bus.
+    // The close byte starts the intact image: the converter leaves update mode and the USB
+    // device the bus; its SCSI generic node comes in its place.
     DevicePipe direct(device);
     FirmupProgramState state;
     ASSERT_TRUE(CloseUpdateSession(face, direct, state));
-    follower.step();
-    EXPECT_FALSE(usb.plugged());
+    bench.step();
+    EXPECT_FALSE(bench.usb(1)->plugged());
+    EXPECT_EQ(access("/dev/sg0", F_OK), 0);
 }
 
 }  // namespace

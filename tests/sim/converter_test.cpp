@@ -183,7 +183,7 @@ TEST(BenchDevices, ReachableOnlyWhilePluggedAndInNormalMode) {
     auto cmd = vendor(254, sim::Direction::Out, 0, nullptr, 10);
     c.scsi(cmd);
     EXPECT_EQ(bench.at(4), nullptr);
-    EXPECT_EQ(bench.update_device(), &c);
+    EXPECT_EQ(bench.update_device(4), &c);
     bench.detach(4);
     EXPECT_EQ(bench.device(4), nullptr);
 }

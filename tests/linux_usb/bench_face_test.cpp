@@ -1,6 +1,7 @@
-// The bridge's update-mode face against the simulator's real service: the USB device appears when
-// the converter is ordered into update mode, carries a whole update to the simulator's loader over
-// the wire, and leaves the bus when the close byte returns the converter to normal mode.
+// The bridge's bench against the simulator's real service: the update-mode USB device appears at
+// the unit's port when the converter is ordered into update mode, carries a whole update to the
+// simulator's loader over the wire, and leaves the bus when the close byte returns the converter
+// to normal mode; two units in update mode at once each on its own port.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -12,7 +13,8 @@
 #include "recording_dialog.h"
 #include "sim_server.h"
 #include "simulated_update_device.h"
-#include "usb_face.h"
+#include "bench_face.h"
+#include "client_link.h"
 #include "usb_update_device.h"
 #include "usb_update_pipe.h"
 
@@ -32,7 +34,7 @@ protected:
         ASSERT_TRUE(client.connect(server->port()));
     }
     void TearDown() override {
-        face.reset();
+        bench.reset();
         server->stop();
         thread.join();
         unsetenv("BRG40_SIM_PORT");
@@ -47,22 +49,35 @@ protected:
     std::unique_ptr<sim::SimServer> server;
     std::thread thread;
     sim::SimClient client;
-    std::unique_ptr<sim::UsbFace> face;
+    sim::SimClient faceClient;
+    sim::ClientLink link{faceClient};
+    sim::SerialLink serial{link};
+    std::unique_ptr<sim::BenchFace> bench;
+
+    void StartBench() {
+        ASSERT_TRUE(faceClient.connect(server->port()));
+        bench.reset(new sim::BenchFace(bed.get(), serial));
+        ASSERT_TRUE(bench->start());
+    }
+    // Orders unit lpt into update mode through its normal-mode face.
+    void ToUpdateMode(int lpt) {
+        sim::ScsiRequest toUpdate;
+        toUpdate.cdb[0] = 0xFE;
+        toUpdate.cdb_length = 10;
+        toUpdate.timeout_s = 10;
+        sim::ScsiReply reply;
+        ASSERT_TRUE(client.scsi(lpt, toUpdate, reply));
+    }
 };
 
 TEST_F(UsbFaceTest, TheDeviceFollowsTheConverterThroughAWholeUpdate) {
     ASSERT_EQ(client.command("attach 3 version=1.04"), "ok");
-    face.reset(new sim::UsbFace(bed.get()));
-    ASSERT_TRUE(face->start());
+    StartBench();
     UsbContext usb;
     EXPECT_TRUE(ListUsbUpdateDevices(usb.context()).empty()) << "not in update mode yet";
+    EXPECT_EQ(access("/dev/sg2", F_OK), 0) << "unit 3 in normal mode";
 
-    sim::ScsiRequest toUpdate;
-    toUpdate.cdb[0] = 0xFE;
-    toUpdate.cdb_length = 10;
-    toUpdate.timeout_s = 10;
-    sim::ScsiReply reply;
-    ASSERT_TRUE(client.scsi(3, toUpdate, reply));
+    ToUpdateMode(3);
     ASSERT_TRUE(WaitForUsbUpdateDevice(usb.context(), 30, [] { return false; }));
 
     TempFile image(sim::make_image({}));
