@@ -4,6 +4,8 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include "unit_selector.h"
+
 namespace {
 
 enum class Kind { Flag, Value };
@@ -34,7 +36,6 @@ const Option* FindOption(const std::string& word) {
 }
 
 bool Apply(const std::string& name, const std::string& value, Arguments& out, std::string& error) {
-    unsigned long number = 0;
     if (name == "--json") {
         out.json = true;
     } else if (name == "--trace") {
@@ -46,11 +47,12 @@ bool Apply(const std::string& name, const std::string& value, Arguments& out, st
     } else if (name == "--help") {
         out.help = true;
     } else if (name == "--device") {
-        if (!ParseNumber(value, 9, number) || number < 1) {
-            error = "-d takes a converter number from 1 to 9";
+        brg40::UnitSelector selector;
+        if (!brg40::parse_unit_selector(value, selector)) {
+            error = "-d takes a number from 1 to 9, serial:S, path:P or a device node: " + value;
             return false;
         }
-        out.device = static_cast<int>(number);
+        out.devices.push_back(value);
     } else if (name == "--wait") {
         char* end = nullptr;
         errno = 0;

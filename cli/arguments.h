@@ -8,7 +8,9 @@
 
 struct Arguments {
     std::vector<std::string> words;  // command words and their positional arguments
-    int device = 0;                  // -d N: converter number 1 to 9; 0 = the first found
+    // -d/--device, once or more: a unit's number, serial:S, path:P or node (checked by the
+    // commands); none: BRG40_DEVICE when set, else the only unit present.
+    std::vector<std::string> devices;
     bool json = false;
     bool trace = false;
     bool yes = false;
@@ -19,8 +21,8 @@ struct Arguments {
     std::string reg, setting, mode, param;  // --reg, --setting, --mode, --param (numbers, checked by the command)
 };
 
-// Parses argv[1..argc-1]. False with a reason in error on an unknown option, a missing value or a
-// bad -d / --wait value.
+// Parses argv[1..argc-1]. False with a reason in error on an unknown option, a missing value, a
+// -d that names no unit in any form, or a bad --wait value.
 bool ParseArguments(int argc, const char* const* argv, Arguments& out, std::string& error);
 
 // A number in decimal or with 0x in hex, within 0 to max. False when it is not.

@@ -1,9 +1,10 @@
-// brg40 list and brg40 info: the converters in normal mode and the update-mode device.
+// brg40 list and brg40 info: every converter present in either mode, and the one chosen.
 #include <cstdio>
 
 #include "command_context.h"
+#include "console_seam.h"
 #include "exit_codes.h"
-#include "update_link.h"
+#include "units.h"
 #include "version_text.h"
 
 namespace {
@@ -34,39 +35,59 @@ int RunListCommand(CommandContext& context) {
     if (context.args.words.size() != 1) {
         return UsageError(context, "list takes no arguments");
     }
-    int count = 0;
-    int numbers[9] = {};
-    const int found = brg40_find_device(&count, numbers);
-    Called(context, "brg40_find_device", found);
     std::string converters = "[";
-    for (int i = 0; found == BRG40_OK && i < count && i < 9; ++i) {
-        int status = 0;
-        Brg40Handle handle = brg40_open_ex(numbers[i], &status);
+    std::string updates = "[";
+    const std::vector<Unit> units = ListUnits(context);
+    for (const Unit& unit : units) {
+        std::string where;
+        if (!unit.serial.empty()) {
+            where += "  serial " + unit.serial;
+        }
+        if (!unit.path.empty()) {
+            where += "  path " + unit.path;
+        }
+        if (unit.update) {
+            context.out.Print("update-mode device" + where);
+            updates += (updates.size() > 1 ? "," : "") + unit.Identity().Add("mode", "update").Text();
+            continue;
+        }
         unsigned char major = 0xFF, minor = 0xFF;
         Brg40HwInfo info = {};
-        const int version = brg40_get_fw_version(handle, &major, &minor);
-        const int hw = brg40_get_hw_info(handle, &info);
-        brg40_close(handle);
-        Called(context, "brg40_get_fw_version(" + std::to_string(numbers[i]) + ")", version);
-        Called(context, "brg40_get_hw_info(" + std::to_string(numbers[i]) + ")", hw);
-        context.out.Print("converter " + std::to_string(numbers[i]) + "  firmware " + Version(major, minor) +
-                          "  hardware " + (hw == BRG40_OK ? HwText(info) : "unknown"));
-        converters += std::string(i ? "," : "") + JsonObject()
-                                                      .Add("number", numbers[i])
-                                                      .Add("firmware", Version(major, minor))
-                                                      .AddRaw("hardware", hw == BRG40_OK ? HwJson(info) : "null")
-                                                      .Text();
+        int hw = -1;
+        if (unit.openStatus == 0) {
+            int status = 0;
+            Brg40Handle handle = brg40_open_device(unit.node.c_str(), &status);
+            Called(context, "brg40_open_device(" + unit.node + ")", status);
+            if (handle != nullptr) {
+                Called(context, "brg40_get_fw_version", brg40_get_fw_version(handle, &major, &minor));
+                hw = brg40_get_hw_info(handle, &info);
+                Called(context, "brg40_get_hw_info", hw);
+                brg40_close(handle);
+            }
+        }
+        std::string line = "converter " + std::to_string(unit.number);
+        if (unit.openStatus == 0) {
+            line += "  firmware " + Version(major, minor) + "  hardware " + (hw == BRG40_OK ? HwText(info) : "unknown");
+        }
+        line += where + "  " + unit.State();
+        if (unit.State() == "denied") {
+            line += " (" + std::string(DeniedAdvice()) + ")";
+        } else if (unit.State() == "busy") {
+            line += " (held by another program)";
+        }
+        context.out.Print(line);
+        converters += std::string(converters.size() > 1 ? "," : "") +
+                      unit.Identity()
+                          .Add("mode", "normal")
+                          .Add("state", unit.State())
+                          .Add("firmware", Version(major, minor))
+                          .AddRaw("hardware", hw == BRG40_OK ? HwJson(info) : "null")
+                          .Text();
     }
-    std::string updates = "[";
-    for (const std::string& path : ListUpdateDevices()) {
-        context.out.Print("update-mode device  " + path);
-        updates += (updates.size() > 1 ? "," : "") + JsonString(path);
-    }
-    const bool none = converters.size() == 1 && updates.size() == 1;
     return context.out.Finish(
-        none ? kExitNoConverter : kExitOk,
+        units.empty() ? kExitNoConverter : kExitOk,
         JsonObject().AddRaw("converters", converters + "]").AddRaw("update_devices", updates + "]"),
-        none ? "no converter found" : "");
+        units.empty() ? "no converter found" : "");
 }
 
 int RunInfoCommand(CommandContext& context) {
@@ -90,12 +111,11 @@ int RunInfoCommand(CommandContext& context) {
     }
     status = brg40_get_dll_version(converter.handle, &dllMajor, &dllMinor);
     Called(context, "brg40_get_dll_version", status);
-    context.out.Print("converter " + std::to_string(converter.number));
+    context.out.Print(converter.name);
     context.out.Print("firmware  " + Version(major, minor));
     context.out.Print("hardware  " + HwText(info));
     context.out.Print("library   " + Version(dllMajor, dllMinor));
-    return context.out.Finish(kExitOk, JsonObject()
-                                           .Add("number", converter.number)
+    return context.out.Finish(kExitOk, JsonObject(converter.identity)
                                            .Add("firmware", Version(major, minor))
                                            .AddRaw("hardware", HwJson(info))
                                            .Add("library", Version(dllMajor, dllMinor)));

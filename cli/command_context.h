@@ -15,10 +15,12 @@ struct CommandContext {
     Trace* trace;  // null without --trace
 };
 
-// The converter a bench command works on: -d N, or the first one found.
+// The converter a bench command works on: the one -d names, or the only one present (units.h).
 struct Converter {
     Brg40Handle handle = nullptr;
     int number = 0;
+    std::string name;   // how the output names it
+    JsonObject identity;  // its number, serial and path for --json
     Converter() = default;
     Converter(const Converter&) = delete;
     Converter& operator=(const Converter&) = delete;
@@ -29,7 +31,8 @@ struct Converter {
     }
 };
 
-// Opens it; false with out's result written (exit code 3) when none answers. code: the exit code.
+// Opens it (units.cpp); false with out's result written when it cannot be chosen or opened (code:
+// the exit code: 3 none, 2 several or a usage error, 1 in update mode, denied or the open failed).
 bool OpenConverter(CommandContext& context, Converter& converter, int& code);
 
 // Traces a library call and its status (and bytes), and tells the exit code of the status.

@@ -1,7 +1,9 @@
 // The console seam on Linux and other POSIX systems: SIGINT handler, terminal detection.
 #include "console_seam.h"
 
+#include <limits.h>
 #include <signal.h>
+#include <stdlib.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -40,4 +42,14 @@ bool StdinIsTerminal() {
 
 bool StderrIsTerminal() {
     return isatty(STDERR_FILENO) == 1;
+}
+
+std::string ResolveNodePath(const std::string& name) {
+    char resolved[PATH_MAX];
+    return realpath(name.c_str(), resolved) != nullptr ? resolved : name;
+}
+
+const char* DeniedAdvice() {
+    return "install the udev rule 70-brg40.rules (it gives the user at the seat access), or enable its group "
+           "rule and join that group, then plug the converter in again";
 }

@@ -3,6 +3,8 @@
 #ifndef BRG40_CLI_CONSOLE_SEAM_H
 #define BRG40_CLI_CONSOLE_SEAM_H
 
+#include <string>
+
 // First thing in main: the platform's safe settings for a program that loads libraries.
 void PrepareProcess();
 
@@ -13,5 +15,12 @@ bool Interrupted();
 
 bool StdinIsTerminal();
 bool StderrIsTerminal();
+
+// The device node a -d names, with its links resolved (Linux: /dev/brg40/by-id/... is /dev/sgN);
+// the name itself where there are no links.
+std::string ResolveNodePath(const std::string& name);
+
+// What a user does about a converter that may not be opened (access denied).
+const char* DeniedAdvice();
 
 #endif

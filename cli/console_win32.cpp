@@ -45,3 +45,11 @@ bool StdinIsTerminal() {
 bool StderrIsTerminal() {
     return IsConsole(STD_ERROR_HANDLE);
 }
+
+std::string ResolveNodePath(const std::string& name) {
+    return name;  // device names are not links here
+}
+
+const char* DeniedAdvice() {
+    return "run brg40 from a console opened with Run as administrator";
+}

@@ -19,6 +19,7 @@ const StopRow kStopRows[] = {
     {UpdateStop::ChecksumMismatch, {kExitRefused, &en::MSG_CHECKSUM_MISMATCH}},
     {UpdateStop::Declined, {kExitRefused, nullptr}},
     {UpdateStop::PreservedReadFailed, {kExitFailed, &en::MSG_READ_FAILED}},
+    {UpdateStop::PreservedNotSaved, {kExitFailed, nullptr}},  // brg40 says it in its own words
     {UpdateStop::EraseFailed, {kExitFailed, &en::MSG_ERASE_FAILED}},
     {UpdateStop::WriteFailed, {kExitFailed, &en::MSG_WRITE_FAILED}},
     {UpdateStop::ReadBackFailed, {kExitMismatch, &en::MSG_NOT_UPDATED}},

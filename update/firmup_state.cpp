@@ -15,7 +15,10 @@ const uint8_t* FirmupProgramState::PreservedBlockToCarry(const std::string& devi
         }
         if (m_pStore != nullptr && !deviceId.empty()) {
             // Before the first erase; without a store the copy in memory still serves this run.
-            m_pStore->Save(deviceId, m_keptBlock);
+            const bool saved = m_pStore->Save(deviceId, m_keptBlock);
+            if (!saved && m_bRequireSaved) {
+                return nullptr;
+            }
         }
         return readFromDevice;
     }

@@ -18,6 +18,8 @@ public:
     virtual bool Load(const std::string& deviceId, uint8_t (&block)[kPreservedSize]) = 0;
     // Forgets the copy kept for deviceId, if any.
     virtual void Remove(const std::string& deviceId) = 0;
+    // Where the copies are kept, for a person: a folder.
+    virtual std::string Where() const = 0;
 };
 
 #endif

@@ -59,7 +59,11 @@ UpdateStop WriteImage(const CheckedImage& image, UpdateEvents& events, UpdatePip
         replyCount < static_cast<int>(kReadReplySize)) {
         return End(events, UpdateStop::PreservedReadFailed);
     }
-    SealImage(bytes, L, state.PreservedBlockToCarry(pipe.DeviceId(), reply + kReplyDataOffset));
+    const uint8_t* carried = state.PreservedBlockToCarry(pipe.DeviceId(), reply + kReplyDataOffset);
+    if (carried == nullptr) {
+        return End(events, UpdateStop::PreservedNotSaved);  // no copy on disk: nothing is erased
+    }
+    SealImage(bytes, L, carried);
 
     events.PhaseStarted(UpdatePhase::Erase);
     std::memset(&commandPacket, 0, sizeof commandPacket);

@@ -21,6 +21,7 @@ enum class UpdateStop {
     ChecksumMismatch,     // the file's checksum does not match its trailer
     Declined,             // the image is not newer and the question was answered No; nothing was sent
     PreservedReadFailed,  // the device's preserved block could not be read; nothing was erased
+    PreservedNotSaved,    // its copy could not be saved where the program keeps it; nothing was erased
     EraseFailed,          // an erase exchange failed
     WriteFailed,          // a write exchange failed
     ReadBackFailed,       // an exchange of the read-back failed (or its buffers could not be had)

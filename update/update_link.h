@@ -12,21 +12,38 @@
 #include "preserved_store.h"
 #include "update_pipe.h"
 
-// The two pipes of the update-mode device, opened at the first transfer and kept open for all
-// that follow; a transfer that fails closes both, and the next transfer finds the device and
-// opens them again. Write and Read keep the contract of UpdatePipe (-1: could not be opened).
-std::unique_ptr<UpdatePipe> MakeUpdateLink();
+// One converter in update mode, as brg40 names and follows it.
+struct UpdateUnit {
+    // Where it is: on Linux its USB port path ("1-2.3"), which it keeps in both modes; on Windows
+    // its device-interface path.
+    std::string path;
+    // The serial its update-mode device reports; "" when none (Windows: the instance part of the
+    // path when that is a serial, not a name Windows made from the port).
+    std::string serial;
+    // The name its pipe reports (UpdatePipe::DeviceId) and its preserved-block copy is kept
+    // under: from the serial when there is one, else from where it is.
+    std::string key;
+};
+
+// The two pipes of unit's update-mode device, opened at the first transfer and kept open for all
+// that follow; a transfer that fails closes both, and the next transfer opens them again on the
+// same device, never on another (one with another serial at the same place included). Write and
+// Read keep the contract of UpdatePipe (-1: could not be opened).
+std::unique_ptr<UpdatePipe> MakeUpdateLink(const UpdateUnit& unit);
 
 // Where the device's preserved block is kept between commands, per device, until its update
 // session has been closed (the program-data folder on Windows, the state folder on Linux).
 std::unique_ptr<PreservedStore> MakePreservedStore();
 
-// The update-mode devices present: the interface path on Windows, the USB device name
-// ("usb-<bus>-<ports>") on Linux; empty when none answers.
-std::vector<std::string> ListUpdateDevices();
+// The update-mode devices present now.
+std::vector<UpdateUnit> ListUpdateUnits();
 
-// Polls every 100 ms until an update-mode device answers (true), the time is up or stop() is true.
-bool WaitForUpdateDevice(double seconds, const std::function<bool()>& stop);
+// Looks at the update-mode devices present until done(them) says so (true), the time is up or
+// stop() is true (false). Looks at least every 100 ms: as the system reports an arrival where it
+// can (Linux: libusb's hot-plug events), else by listing again.
+bool WaitForUpdateUnits(double seconds,
+                        const std::function<bool()>& stop,
+                        const std::function<bool(const std::vector<UpdateUnit>&)>& done);
 
 // Installs the update-mode driver from the setup information file beside the program. False,
 // with nothing attempted, when no such file is there, and always on Linux (no driver is needed).

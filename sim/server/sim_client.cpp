@@ -213,8 +213,10 @@ bool SimClient::scsi(int lpt, const ScsiRequest& request, ScsiReply& reply, cons
 bool SimClient::pipe_write(int lpt, const uint8_t* data, size_t size) {
     wire::Status status;
     std::vector<uint8_t> body;
-    std::vector<uint8_t> request(1, static_cast<uint8_t>(lpt));
-    request.insert(request.end(), data, data + size);
+    std::vector<uint8_t> request;
+    wire::Writer writer(request);
+    writer.u8(static_cast<uint8_t>(lpt));
+    writer.bytes(data, size);
     return exchange(wire::Op::PipeWrite, request, status, body) && status == wire::Status::Ok;
 }
 

@@ -63,7 +63,7 @@ int main(int argc, char** argv) {
             Bench b;
             RecordingDialog face;
             face.record_bar = false;
-            UsbUpdatePipe pipe;
+            UsbUpdatePipe pipe(UpdateUnit{"1-2", "", "usb-1-2"});
             FirmupProgramState state;
             const auto t0 = std::chrono::steady_clock::now();
             const bool done = ProgramFirmware(image.path(), 0x0104, face, pipe, state) == RunOutcome::Completed &&

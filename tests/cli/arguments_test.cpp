@@ -22,7 +22,7 @@ TEST(Arguments, OptionsMayStandAnywhereAmongTheWords) {
     EXPECT_TRUE(a.json);
     EXPECT_TRUE(a.yes);
     EXPECT_FALSE(a.trace);
-    EXPECT_EQ(a.device, 3);
+    EXPECT_EQ(a.devices, std::vector<std::string>{"3"});
     EXPECT_DOUBLE_EQ(a.waitSeconds, 2.5);
 }
 
@@ -30,7 +30,7 @@ TEST(Arguments, DefaultsWithoutOptions) {
     Arguments a;
     std::string error;
     ASSERT_TRUE(Parse({"list"}, a, error));
-    EXPECT_EQ(a.device, 0);
+    EXPECT_TRUE(a.devices.empty());
     EXPECT_DOUBLE_EQ(a.waitSeconds, 10.0);
     EXPECT_FALSE(a.json || a.yes || a.allowModelChange || a.help);
 }
@@ -59,8 +59,11 @@ TEST(Arguments, RefusesUnknownOptionsMissingValuesAndBadNumbers) {
     EXPECT_EQ(error, "unknown option --frob");
     EXPECT_FALSE(Parse({"info", "-d"}, a, error));
     EXPECT_EQ(error, "-d needs a value");
-    EXPECT_FALSE(Parse({"info", "-d", "10"}, a, error));
-    EXPECT_FALSE(Parse({"info", "-d", "0"}, a, error));
+    for (const char* selector : {"10", "0", "serial:", "path:", "port:1-2", "sg2"}) {
+        EXPECT_FALSE(Parse({"info", "-d", selector}, a, error)) << selector;
+    }
+    ASSERT_TRUE(Parse({"fw", "update", "x", "-d", "serial:A", "--device=path:1-3", "-d", "/dev/sg2"}, a, error));
+    EXPECT_EQ(a.devices, (std::vector<std::string>{"serial:A", "path:1-3", "/dev/sg2"}));
     EXPECT_FALSE(Parse({"fw", "update", "x", "--wait", "soon"}, a, error));
     EXPECT_FALSE(Parse({"fw", "update", "x", "--wait", "-1"}, a, error));
     EXPECT_FALSE(Parse({"fw", "update", "x", "--yes=1"}, a, error));

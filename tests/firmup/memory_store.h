@@ -25,6 +25,7 @@ public:
         return true;
     }
     void Remove(const std::string& deviceId) override { blocks.erase(deviceId); }
+    std::string Where() const override { return "memory"; }
 
     std::map<std::string, std::array<uint8_t, kPreservedSize>> blocks;
     int saves = 0;

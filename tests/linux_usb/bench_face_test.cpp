@@ -74,16 +74,22 @@ TEST_F(UsbFaceTest, TheDeviceFollowsTheConverterThroughAWholeUpdate) {
     ASSERT_EQ(client.command("attach 3 version=1.04"), "ok");
     StartBench();
     UsbContext usb;
-    EXPECT_TRUE(ListUsbUpdateDevices(usb.context()).empty()) << "not in update mode yet";
+    EXPECT_TRUE(ListUsbUpdateUnits(usb.context()).empty()) << "not in update mode yet";
     EXPECT_EQ(access("/dev/sg2", F_OK), 0) << "unit 3 in normal mode";
 
     ToUpdateMode(3);
-    ASSERT_TRUE(WaitForUsbUpdateDevice(usb.context(), 30, [] { return false; }));
+    ASSERT_TRUE(WaitForUsbUpdateUnits(usb.context(), 30, [] { return false; },
+                                      [](const std::vector<UpdateUnit>& units) { return !units.empty(); }));
+    const std::vector<UpdateUnit> units = ListUsbUpdateUnits(usb.context());
+    ASSERT_EQ(units.size(), 1u);
+    EXPECT_EQ(units[0].path, "1-3") << "the unit's own port";
+    EXPECT_EQ(units[0].serial, "SIM0003");
+    EXPECT_EQ(units[0].key, "serial-SIM0003");
 
     TempFile image(sim::make_image({}));
     RecordingDialog dialog;
     dialog.record_bar = false;
-    UsbUpdatePipe pipe;
+    UsbUpdatePipe pipe(units[0]);
     FirmupProgramState state;
     ASSERT_EQ(ProgramFirmware(image.path(), 0x0104, dialog, pipe, state), RunOutcome::Completed);
     ASSERT_TRUE(CloseUpdateSession(dialog, pipe, state));
@@ -91,10 +97,10 @@ TEST_F(UsbFaceTest, TheDeviceFollowsTheConverterThroughAWholeUpdate) {
     EXPECT_NE(client.command("flash 3").find("kept=1"), std::string::npos);
 
     // Back in normal mode: the follower takes the device off the bus.
-    for (int i = 0; i < 300 && !ListUsbUpdateDevices(usb.context()).empty(); ++i) {
+    for (int i = 0; i < 300 && !ListUsbUpdateUnits(usb.context()).empty(); ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
-    EXPECT_TRUE(ListUsbUpdateDevices(usb.context()).empty());
+    EXPECT_TRUE(ListUsbUpdateUnits(usb.context()).empty());
 }
 
 }  // namespace

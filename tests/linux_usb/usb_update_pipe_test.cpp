@@ -23,6 +23,21 @@
 
 namespace {
 
+// The unit of the fixture: the device at port 1-2, without a serial.
+const UpdateUnit kUnit{"1-2", "", "usb-1-2"};
+
+std::vector<std::string> Paths(const std::vector<UpdateUnit>& units) {
+    std::vector<std::string> paths;
+    for (const UpdateUnit& u : units) {
+        paths.push_back(u.path);
+    }
+    return paths;
+}
+
+bool Any(const std::vector<UpdateUnit>& units) {
+    return !units.empty();
+}
+
 // A fresh folder for the store, removed with its files at the end.
 class TempFolder {
 public:
@@ -79,7 +94,7 @@ protected:
 TEST_F(UsbUpdatePipeTest, WholeRunAndClosingCheckOverTheFirstBulkEndpoints) {
     const auto expected = ReferenceFlash();
     usb.bind_driver("usbhid");  // the pipe must take the interface from it
-    UsbUpdatePipe pipe;
+    UsbUpdatePipe pipe(kUnit);
     FirmupProgramState state(&store);
     ASSERT_EQ(ProgramFirmware(image.path(), 0x0104, face, pipe, state), RunOutcome::Completed);
     EXPECT_EQ(pipe.DeviceId(), "usb-1-2");
@@ -106,7 +121,7 @@ TEST_F(UsbUpdatePipeTest, UnplugDuringTheWritesFailsTheRunAndTheNextRunRecovers)
     const std::string firstNode = usb.devnode();
     usb.unplug_at_out(1 + 352 + 10);
     {
-        UsbUpdatePipe pipe;
+        UsbUpdatePipe pipe(kUnit);
         FirmupProgramState state(&store);
         EXPECT_EQ(ProgramFirmware(image.path(), 0x0104, face, pipe, state), RunOutcome::Stopped);
         ASSERT_EQ(face.messages.size(), 1u);
@@ -122,7 +137,7 @@ TEST_F(UsbUpdatePipeTest, UnplugDuringTheWritesFailsTheRunAndTheNextRunRecovers)
     usb.unplug_at_out(0);
     usb.plug();
     face.clear();
-    UsbUpdatePipe pipe;
+    UsbUpdatePipe pipe(kUnit);
     FirmupProgramState state(&store);
     ASSERT_EQ(ProgramFirmware(image.path(), 0x0104, face, pipe, state), RunOutcome::Completed);
     EXPECT_NE(usb.devnode(), firstNode) << "a new address on the same port";
@@ -137,18 +152,18 @@ TEST_F(UsbUpdatePipeTest, UnplugDuringTheWritesFailsTheRunAndTheNextRunRecovers)
 TEST_F(UsbUpdatePipeTest, ListAndWaitFollowThePlug) {
     UsbContext usbContext;
     ASSERT_NE(usbContext.context(), nullptr);
-    EXPECT_EQ(ListUsbUpdateDevices(usbContext.context()), std::vector<std::string>{"usb-1-2"});
+    EXPECT_EQ(Paths(ListUsbUpdateUnits(usbContext.context())), std::vector<std::string>{"1-2"});
     usb.unplug();
-    EXPECT_TRUE(ListUsbUpdateDevices(usbContext.context()).empty());
-    EXPECT_FALSE(WaitForUsbUpdateDevice(usbContext.context(), 0.3, [] { return false; }));
+    EXPECT_TRUE(ListUsbUpdateUnits(usbContext.context()).empty());
+    EXPECT_FALSE(WaitForUsbUpdateUnits(usbContext.context(), 0.3, [] { return false; }, Any));
 
     std::thread later([this] {
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
         usb.plug();
     });
-    EXPECT_TRUE(WaitForUsbUpdateDevice(usbContext.context(), 60, [] { return false; }));
+    EXPECT_TRUE(WaitForUsbUpdateUnits(usbContext.context(), 60, [] { return false; }, Any));
     later.join();
-    EXPECT_EQ(ListUsbUpdateDevices(usbContext.context()), std::vector<std::string>{"usb-1-2"});
+    EXPECT_EQ(Paths(ListUsbUpdateUnits(usbContext.context())), std::vector<std::string>{"1-2"});
 }
 
 TEST_F(UsbUpdatePipeTest, TheBenchKeepsTheDeviceOnTheBusWhileTheConverterIsInUpdateMode) {

@@ -9,7 +9,9 @@
 
 namespace {
 
-// The message box of each way a run or a check stops; Completed and Declined have none here.
+// The message box of each way a run or a check stops; Completed and Declined have none here, and
+// the dialog never requires its block copy on disk (it keeps one in memory while it runs), so a
+// copy that could not be saved never stops its run.
 struct StopMessage {
     UpdateStop reason;
     const FirmupMessage& message;

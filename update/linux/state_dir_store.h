@@ -23,6 +23,7 @@ public:
     bool Save(const std::string& deviceId, const uint8_t (&block)[kPreservedSize]) override;
     bool Load(const std::string& deviceId, uint8_t (&block)[kPreservedSize]) override;
     void Remove(const std::string& deviceId) override;
+    std::string Where() const override { return m_folder; }
 
 private:
     std::string m_folder;

@@ -7,22 +7,24 @@
 #include "usb_update_device.h"
 #include "usb_update_pipe.h"
 
-std::unique_ptr<UpdatePipe> MakeUpdateLink() {
-    return std::unique_ptr<UpdatePipe>(new UsbUpdatePipe);
+std::unique_ptr<UpdatePipe> MakeUpdateLink(const UpdateUnit& unit) {
+    return std::unique_ptr<UpdatePipe>(new UsbUpdatePipe(unit));
 }
 
 std::unique_ptr<PreservedStore> MakePreservedStore() {
     return std::unique_ptr<PreservedStore>(new StateDirStore);
 }
 
-std::vector<std::string> ListUpdateDevices() {
+std::vector<UpdateUnit> ListUpdateUnits() {
     UsbContext usb;
-    return ListUsbUpdateDevices(usb.context());
+    return ListUsbUpdateUnits(usb.context());
 }
 
-bool WaitForUpdateDevice(double seconds, const std::function<bool()>& stop) {
+bool WaitForUpdateUnits(double seconds,
+                        const std::function<bool()>& stop,
+                        const std::function<bool(const std::vector<UpdateUnit>&)>& done) {
     UsbContext usb;
-    return WaitForUsbUpdateDevice(usb.context(), seconds, stop);
+    return WaitForUsbUpdateUnits(usb.context(), seconds, stop, done);
 }
 
 bool InstallUpdateDriverIfBeside() {

@@ -1,6 +1,7 @@
 // Finding the update-mode converter on the USB bus, naming it, and waiting for it.
 #include "usb_update_device.h"
 
+#include <cctype>
 #include <chrono>
 #include <thread>
 
@@ -15,10 +16,6 @@ struct Arrival {
 int OnArrival(libusb_context*, libusb_device*, libusb_hotplug_event, void* user) {
     static_cast<Arrival*>(user)->seen = true;
     return 0;  // stay registered: the wait deregisters when it ends
-}
-
-bool AnyUpdateDevice(libusb_context* context) {
-    return !ListUsbUpdateDevices(context).empty();
 }
 
 }  // namespace
@@ -43,35 +40,61 @@ bool IsUpdateDevice(libusb_device* device) {
            descriptor.idVendor == kUpdateVendorId && descriptor.idProduct == kUpdateProductId;
 }
 
-std::string UsbDeviceName(libusb_device* device) {
+std::string UsbPortPath(libusb_device* device) {
     uint8_t ports[8];  // the USB limit: 7 tiers of hubs below the root
     const int count = libusb_get_port_numbers(device, ports, sizeof(ports));
-    std::string name = "usb-" + std::to_string(libusb_get_bus_number(device)) + "-";
+    std::string path = std::to_string(libusb_get_bus_number(device)) + "-";
     if (count <= 0) {
-        return name + "0";
+        return path + "0";
     }
     for (int i = 0; i < count; ++i) {
-        name += (i ? "." : "") + std::to_string(ports[i]);
+        path += (i ? "." : "") + std::to_string(ports[i]);
     }
-    return name;
+    return path;
 }
 
-std::vector<std::string> ListUsbUpdateDevices(libusb_context* context) {
-    std::vector<std::string> names;
+std::string UsbSerial(const std::string& portPath) {
+    std::string serial;
+    if (std::FILE* f = std::fopen(("/sys/bus/usb/devices/" + portPath + "/serial").c_str(), "r")) {
+        char line[256];
+        if (std::fgets(line, sizeof line, f) != nullptr) {
+            serial = line;
+        }
+        std::fclose(f);
+    }
+    while (!serial.empty() && std::isspace(static_cast<unsigned char>(serial.back()))) {
+        serial.pop_back();
+    }
+    return serial;
+}
+
+UpdateUnit UsbUpdateUnit(libusb_device* device) {
+    UpdateUnit unit;
+    unit.path = UsbPortPath(device);
+    unit.serial = UsbSerial(unit.path);
+    unit.key = unit.serial.empty() ? "usb-" + unit.path : "serial-" + unit.serial;
+    return unit;
+}
+
+std::vector<UpdateUnit> ListUsbUpdateUnits(libusb_context* context) {
+    std::vector<UpdateUnit> units;
     libusb_device** list = nullptr;
     const ssize_t count = context != nullptr ? libusb_get_device_list(context, &list) : 0;
     for (ssize_t i = 0; i < count; ++i) {
         if (IsUpdateDevice(list[i])) {
-            names.push_back(UsbDeviceName(list[i]));
+            units.push_back(UsbUpdateUnit(list[i]));
         }
     }
     if (list != nullptr) {
         libusb_free_device_list(list, 1);
     }
-    return names;
+    return units;
 }
 
-bool WaitForUsbUpdateDevice(libusb_context* context, double seconds, const std::function<bool()>& stop) {
+bool WaitForUsbUpdateUnits(libusb_context* context,
+                           double seconds,
+                           const std::function<bool()>& stop,
+                           const std::function<bool(const std::vector<UpdateUnit>&)>& done) {
     if (context == nullptr) {
         return false;
     }
@@ -83,6 +106,7 @@ bool WaitForUsbUpdateDevice(libusb_context* context, double seconds, const std::
         libusb_hotplug_register_callback(context, LIBUSB_HOTPLUG_EVENT_DEVICE_ARRIVED, LIBUSB_HOTPLUG_ENUMERATE,
                                          kUpdateVendorId, kUpdateProductId, LIBUSB_HOTPLUG_MATCH_ANY, OnArrival,
                                          &arrival, &callback) == LIBUSB_SUCCESS;
+    bool found = false;
     for (;;) {
         if (hotplug) {
             timeval step = {0, 100 * 1000};
@@ -90,15 +114,13 @@ bool WaitForUsbUpdateDevice(libusb_context* context, double seconds, const std::
         }
         // The list is the truth: an arrival seen may have left again, and without hot-plug it is
         // all there is.
-        if ((arrival.seen || !hotplug) && AnyUpdateDevice(context)) {
+        if ((arrival.seen || !hotplug) && done(ListUsbUpdateUnits(context))) {
+            found = true;
             break;
         }
         arrival.seen = false;
         if (stop() || std::chrono::steady_clock::now() >= limit) {
-            if (hotplug) {
-                libusb_hotplug_deregister_callback(context, callback);
-            }
-            return false;
+            break;
         }
         if (!hotplug) {
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
@@ -107,7 +129,7 @@ bool WaitForUsbUpdateDevice(libusb_context* context, double seconds, const std::
     if (hotplug) {
         libusb_hotplug_deregister_callback(context, callback);
     }
-    return true;
+    return found;
 }
 
 void SetUsbDiagnostics(std::FILE* stream) {

@@ -39,7 +39,14 @@ bool UsbUpdatePipe::Open() {
     libusb_device** list = nullptr;
     const ssize_t count = libusb_get_device_list(m_usb.context(), &list);
     for (ssize_t i = 0; i < count && m_handle == nullptr; ++i) {
-        if (IsUpdateDevice(list[i]) && !Claim(list[i])) {
+        if (!IsUpdateDevice(list[i])) {
+            continue;
+        }
+        const UpdateUnit found = UsbUpdateUnit(list[i]);
+        if (found.path != m_unit.path || (!m_unit.serial.empty() && found.serial != m_unit.serial)) {
+            continue;  // another unit's device, or another device on the unit's port
+        }
+        if (!Claim(list[i])) {
             Close();
         }
     }
@@ -87,7 +94,7 @@ bool UsbUpdatePipe::Claim(libusb_device* device) {
         UsbDiagnostic("bulk endpoints of interface 0", LIBUSB_ERROR_NOT_FOUND);
         return false;
     }
-    m_device = UsbDeviceName(device);
+    m_device = m_unit.key;
     return true;
 }
 

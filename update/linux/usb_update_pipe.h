@@ -10,19 +10,20 @@
 #include "update_pipe.h"
 #include "usb_update_device.h"
 
-// The device is found and its interface claimed at the first transfer and kept for all that
-// follow; a transfer that fails (time-out, device gone, stall) releases it, and the next transfer
-// finds the device again.
+// Pinned to one unit: its device (at the unit's port, with the unit's serial when it has one) is
+// found and its interface claimed at the first transfer and kept for all that follow; a transfer
+// that fails (time-out, device gone, stall) releases it, and the next transfer finds the same
+// unit's device again, never another.
 class UsbUpdatePipe : public UpdatePipe {
 public:
-    UsbUpdatePipe() = default;
+    explicit UsbUpdatePipe(UpdateUnit unit) : m_unit(std::move(unit)) {}
     ~UsbUpdatePipe() override;
     UsbUpdatePipe(const UsbUpdatePipe&) = delete;
     UsbUpdatePipe& operator=(const UsbUpdatePipe&) = delete;
 
     int Write(const uint8_t* data, uint32_t size) override;
     int Read(uint8_t* data, uint32_t size) override;
-    // UsbDeviceName of the device while it is open; empty otherwise.
+    // The unit's key while its device is open; empty otherwise.
     std::string DeviceId() override { return m_device; }
 
     // The endpoints in use while the device is open (0 otherwise).
@@ -35,6 +36,7 @@ private:
     void Close();
     int Transfer(uint8_t* data, uint32_t size, bool toDevice);
 
+    const UpdateUnit m_unit;
     UsbContext m_usb;  // a context of its own: no state shared with other libusb users
     libusb_device_handle* m_handle = nullptr;
     uint8_t m_commandEndpoint = 0;

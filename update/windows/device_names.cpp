@@ -53,6 +53,12 @@ void MakeHardwareIdList(char* ids, size_t size) {
     std::memcpy(ids, kUpdateHardwareId, std::strlen(kUpdateHardwareId) + 1);
 }
 
+std::string SerialOfInstanceId(const std::string& instanceId) {
+    const size_t slash = instanceId.rfind('\\');
+    const std::string last = slash == std::string::npos ? std::string() : instanceId.substr(slash + 1);
+    return last.find('&') == std::string::npos ? last : std::string();
+}
+
 std::string DeviceInstanceOfPath(const char* path) {
     std::string rest(path);
     if (rest.compare(0, 4, "\\\\?\\") == 0 || rest.compare(0, 4, "\\\\.\\") == 0) {

@@ -30,6 +30,11 @@ bool AppendPipeName(char* name, size_t size, const char* pipeName);
 // its serial number. Empty when the path has no such part.
 std::string DeviceInstanceOfPath(const char* path);
 
+// The serial in a device instance ID: its last part ("USB\VID_1F3A&PID_0C21\SIM0003" gives
+// "SIM0003"), or "" when that part is a name Windows made from the device's place because it
+// reports no serial (such names hold "&": "5&1A2B3C&0&2").
+std::string SerialOfInstanceId(const std::string& instanceId);
+
 // Zero-fills infPath (capacity size) and writes the drive and directory of programPath followed by
 // "brg40fup.inf". False, with infPath left all zeros, when programPath is empty or the result does
 // not fit.

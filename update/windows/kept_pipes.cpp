@@ -1,11 +1,10 @@
 // Pipes kept open over the update-mode device routines.
 #include "kept_pipes.h"
 
-#include <cstring>
-
 #include "update_device.h"
 
-KeptPipes::KeptPipes() : m_event(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {}
+KeptPipes::KeptPipes(std::string interfacePath)
+    : m_path(std::move(interfacePath)), m_event(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {}
 
 KeptPipes::~KeptPipes() {
     Close();
@@ -26,21 +25,17 @@ bool KeptPipes::Open() {
     if (m_command != INVALID_HANDLE_VALUE) {
         return true;
     }
-    char path[kDeviceNameSize] = {};
-    if (!GetUsbDeviceFileName(&UpdateInterfaceGuid, path)) {
-        return false;
-    }
-    // Both pipes below the same interface path, each name built in its own copy of it.
+    // Both pipes below the pinned path, each name built in its own copy of it.
     char name[kDeviceNameSize];
-    std::memcpy(name, path, sizeof name);
+    CopyInterfacePath(name, sizeof name, m_path.c_str());
     m_command = OpenPipeOfInterface(name, commandPipeName);
-    std::memcpy(name, path, sizeof name);
+    CopyInterfacePath(name, sizeof name, m_path.c_str());
     m_reply = m_command == INVALID_HANDLE_VALUE ? INVALID_HANDLE_VALUE : OpenPipeOfInterface(name, replyPipeName);
     if (m_reply == INVALID_HANDLE_VALUE) {
         Close();
         return false;
     }
-    m_device = DeviceInstanceOfPath(path);
+    m_device = DeviceInstanceOfPath(m_path.c_str());
     return true;
 }
 

@@ -10,11 +10,12 @@
 #include "device_names.h"
 #include "update_pipe.h"
 
-// A transfer that fails closes both pipes, and the next transfer finds the device and opens them
-// again. Write and Read keep the contract of UpdatePipe (-1: could not be opened).
+// Pinned to one device, by its interface path: a transfer that fails closes both pipes, and the
+// next transfer opens them again below the same path, never another device's. Write and Read keep
+// the contract of UpdatePipe (-1: could not be opened).
 class KeptPipes : public UpdatePipe {
 public:
-    KeptPipes();
+    explicit KeptPipes(std::string interfacePath);
     ~KeptPipes() override;
     KeptPipes(const KeptPipes&) = delete;
     KeptPipes& operator=(const KeptPipes&) = delete;
@@ -28,6 +29,7 @@ private:
     void Close();
     int Transfer(uint8_t* data, uint32_t size, bool toDevice);
 
+    const std::string m_path;
     HANDLE m_command = INVALID_HANDLE_VALUE;
     HANDLE m_reply = INVALID_HANDLE_VALUE;
     HANDLE m_event;        // one event for every transfer: a new one each time costs a system call twice

@@ -12,13 +12,21 @@
 
 namespace {
 
-// The file of one device; empty when the program-data folder cannot be had.
-std::string StoreFile(const std::string& deviceId, bool createFolder) {
+// "<ProgramData>\Brg40mFup"; empty when the program-data folder cannot be had.
+std::string StoreFolder() {
     char folder[MAX_PATH];
     if (FAILED(SHGetFolderPathA(nullptr, CSIDL_COMMON_APPDATA, nullptr, SHGFP_TYPE_CURRENT, folder))) {
         return std::string();
     }
-    std::string path = std::string(folder) + "\\Brg40mFup";
+    return std::string(folder) + "\\Brg40mFup";
+}
+
+// The file of one device; empty when the program-data folder cannot be had.
+std::string StoreFile(const std::string& deviceId, bool createFolder) {
+    const std::string path = StoreFolder();
+    if (path.empty()) {
+        return path;
+    }
     if (createFolder && !CreateDirectoryA(path.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
         return std::string();
     }
@@ -68,6 +76,10 @@ bool ProgramDataStore::Load(const std::string& deviceId, uint8_t (&block)[kPrese
         memcpy(block, bytes, kPreservedSize);
     }
     return whole;
+}
+
+std::string ProgramDataStore::Where() const {
+    return StoreFolder();
 }
 
 void ProgramDataStore::Remove(const std::string& deviceId) {

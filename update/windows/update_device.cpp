@@ -76,6 +76,48 @@ HANDLE OpenUpdateDevice(const GUID* interfaceClass, char* name) {
     return device;
 }
 
+std::vector<UpdateInterface> ListOpenableInterfaces(const GUID* interfaceClass) {
+    std::vector<UpdateInterface> found;
+    HDEVINFO deviceInfo = SetupDiGetClassDevsA(interfaceClass, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
+    if (deviceInfo == INVALID_HANDLE_VALUE) {
+        return found;
+    }
+    // Every interface, where OpenUpdateDevice stops at the first that opens; the walk ends at the
+    // first failed enumeration for the same reason as there.
+    for (DWORD index = 0;; ++index) {
+        SP_DEVICE_INTERFACE_DATA interfaceData = {};
+        interfaceData.cbSize = sizeof(interfaceData);
+        if (!SetupDiEnumDeviceInterfaces(deviceInfo, nullptr, interfaceClass, index, &interfaceData)) {
+            break;
+        }
+        char name[kDeviceNameSize] = {};
+        HANDLE device = OpenInterfaceDevice(deviceInfo, &interfaceData, name);
+        if (device == INVALID_HANDLE_VALUE) {
+            continue;
+        }
+        CloseHandle(device);
+        UpdateInterface entry;
+        entry.path = name;
+        // The device behind the interface, for its instance ID (which carries its serial).
+        DWORD required = 0;
+        SetupDiGetDeviceInterfaceDetailA(deviceInfo, &interfaceData, nullptr, 0, &required, nullptr);
+        std::vector<DWORD> buffer(required / sizeof(DWORD) + 1);
+        auto* detail = reinterpret_cast<PSP_DEVICE_INTERFACE_DETAIL_DATA_A>(buffer.data());
+        detail->cbSize = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A);
+        SP_DEVINFO_DATA deviceData = {};
+        deviceData.cbSize = sizeof(deviceData);
+        char instance[kDeviceNameSize] = {};
+        if (required != 0 &&
+            SetupDiGetDeviceInterfaceDetailA(deviceInfo, &interfaceData, detail, required, nullptr, &deviceData) &&
+            SetupDiGetDeviceInstanceIdA(deviceInfo, &deviceData, instance, sizeof(instance), nullptr)) {
+            entry.instanceId = instance;
+        }
+        found.push_back(entry);
+    }
+    SetupDiDestroyDeviceInfoList(deviceInfo);
+    return found;
+}
+
 BOOL GetUsbDeviceFileName(const GUID* interfaceClass, char* name) {
     HANDLE device = OpenUpdateDevice(interfaceClass, name);
     if (device == INVALID_HANDLE_VALUE) {

@@ -7,6 +7,8 @@
 #include <setupapi.h>
 
 #include <cstdio>
+#include <string>
+#include <vector>
 
 // Device-interface class under which the update-mode driver exposes the converter.
 extern const GUID UpdateInterfaceGuid;
@@ -44,6 +46,13 @@ HANDLE OpenUpdatePipe(const char* pipeName);
 // Opens the pipe pipeName below the interface path in name (kDeviceNameSize characters): name
 // then holds "<interface path>\<pipeName>". INVALID_HANDLE_VALUE after printing why.
 HANDLE OpenPipeOfInterface(char* name, const char* pipeName);
+
+// A present interface of interfaceClass that opens: its path and its device's instance ID.
+struct UpdateInterface {
+    std::string path;
+    std::string instanceId;
+};
+std::vector<UpdateInterface> ListOpenableInterfaces(const GUID* interfaceClass);
 
 // True when an interface of interfaceClass opened; its path is then in name (256 characters).
 BOOL GetUsbDeviceFileName(const GUID* interfaceClass, char* name);

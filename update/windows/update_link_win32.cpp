@@ -12,27 +12,34 @@
 #include "program_data_store.h"
 #include "update_device.h"
 
-std::unique_ptr<UpdatePipe> MakeUpdateLink() {
-    return std::unique_ptr<UpdatePipe>(new KeptPipes);
+std::unique_ptr<UpdatePipe> MakeUpdateLink(const UpdateUnit& unit) {
+    return std::unique_ptr<UpdatePipe>(new KeptPipes(unit.path));
 }
 
 std::unique_ptr<PreservedStore> MakePreservedStore() {
     return std::unique_ptr<PreservedStore>(new ProgramDataStore);
 }
 
-std::vector<std::string> ListUpdateDevices() {
-    char name[kDeviceNameSize] = {};
-    if (!GetUsbDeviceFileName(&UpdateInterfaceGuid, name)) {
-        return {};
+std::vector<UpdateUnit> ListUpdateUnits() {
+    std::vector<UpdateUnit> units;
+    for (const UpdateInterface& found : ListOpenableInterfaces(&UpdateInterfaceGuid)) {
+        UpdateUnit unit;
+        unit.path = found.path;
+        unit.serial = SerialOfInstanceId(found.instanceId);
+        unit.key = DeviceInstanceOfPath(found.path.c_str());
+        units.push_back(unit);
     }
-    return {name};
+    return units;
 }
 
-bool WaitForUpdateDevice(double seconds, const std::function<bool()>& stop) {
+bool WaitForUpdateUnits(double seconds,
+                        const std::function<bool()>& stop,
+                        const std::function<bool(const std::vector<UpdateUnit>&)>& done) {
+    // A look every 100 ms: listing the interfaces is cheap, and an arrival is seen within a tenth
+    // of a second without a window to receive device notifications in a console program.
     const auto limit = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-    char name[kDeviceNameSize];
     for (;;) {
-        if (GetUsbDeviceFileName(&UpdateInterfaceGuid, name)) {
+        if (done(ListUpdateUnits())) {
             return true;
         }
         if (stop() || std::chrono::steady_clock::now() >= limit) {
