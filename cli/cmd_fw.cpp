@@ -344,9 +344,8 @@ int Update(CommandContext& context, const std::string& path) {
         context.out.Event("phase", JsonObject().Add("phase", "recovery"));
         return RunAndClose(s, nullptr, path, kUnknownVersion, unit);  // from step 5
     }
-    if (unit.openStatus == BRG40_ERROR_ACCESS_DENIED) {
-        return context.out.Finish(kExitFailed, unit.Identity().Add("status", unit.openStatus),
-                                  "no permission to open " + unit.Describe() + ": " + DeniedAdvice());
+    if (unit.openStatus != 0) {
+        return UnitUnavailable(context, unit);
     }
     ConsoleEvents asking(settings, context.out, stdin, [] { return Interrupted(); }, Now);
     const double start = Now();

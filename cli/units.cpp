@@ -163,6 +163,15 @@ bool SelectUnit(CommandContext& context, Unit& out, int& code) {
     return false;
 }
 
+int UnitUnavailable(CommandContext& context, const Unit& unit) {
+    const JsonObject fields = unit.Identity().Add("status", unit.openStatus).Add("state", unit.State());
+    if (unit.openStatus == BRG40_ERROR_ACCESS_DENIED) {
+        return context.out.Finish(kExitFailed, fields, "no permission to open the " + unit.Describe() + ": " + DeniedAdvice());
+    }
+    return context.out.Finish(kExitFailed, fields,
+                              "the " + unit.Describe() + " is held by another program; close it there first");
+}
+
 bool OpenConverter(CommandContext& context, Converter& converter, int& code) {
     Unit unit;
     if (!SelectUnit(context, unit, code)) {
@@ -174,16 +183,17 @@ bool OpenConverter(CommandContext& context, Converter& converter, int& code) {
                                       " fw update FILE` finishes its update");
         return false;
     }
-    if (unit.openStatus == BRG40_ERROR_ACCESS_DENIED) {
-        code = context.out.Finish(kExitFailed, unit.Identity().Add("status", unit.openStatus),
-                                  "no permission to open " + unit.Describe() + ": " + DeniedAdvice());
+    if (unit.openStatus != 0) {
+        code = UnitUnavailable(context, unit);
         return false;
     }
     int status = 0;
     converter.handle = brg40_open_device(unit.node.c_str(), &status);
     Called(context, "brg40_open_device(" + unit.node + ")", status);
     if (converter.handle == nullptr) {
-        code = CallFailed(context, "brg40_open_device", status);
+        code = context.out.Finish(kExitFailed, unit.Identity().Add("status", status),
+                                  "the " + unit.Describe() + " could not be opened (status " + std::to_string(status) +
+                                      ")");
         return false;
     }
     converter.number = unit.number;

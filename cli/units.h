@@ -40,6 +40,10 @@ std::vector<std::string> Selectors(const Arguments& args);
 // matches, 2 when several do).
 bool Choose(CommandContext& context, const std::vector<Unit>& units, const std::string& selector, Unit& out, int& code);
 
+// A unit that cannot be opened now (held elsewhere, or no permission): the result, exit 1, with
+// what to do.
+int UnitUnavailable(CommandContext& context, const Unit& unit);
+
 // The unit the command works on: the one its selector names, or the only unit present. False with
 // the result written: 3 when there is none (or none matches), 2 when several are present and none
 // was chosen (they are listed), or a selector names several.

@@ -82,8 +82,9 @@ for kind in tgz deb; do
     LD_LIBRARY_PATH=$root/lib packaged_run "list_$kind" "$W/list_converters_$kind"
     e2e_expect_eq "$kind: the pkg-config build runs with the package's library" "$?" "0"
     e2e_expect_grep "$kind: and lists the converter with firmware 1.04" "$W/list_$kind.out" '^  Firmware version: 1\.04$'
-    e2e_expect_eq "$kind: the converter saw the search, the version and hardware reads" \
-        "$(e2e_ctl transcript 1 clear | sed -nE 's/^#[0-9]+ cdb=(..).*$/\1/p' | sort -u | tr '\n' ' ')" "12 DA DE "
+    # The search reads what sysfs says of each node: the converter hears only the example's reads.
+    e2e_expect_eq "$kind: the converter saw the version and hardware reads" \
+        "$(e2e_ctl transcript 1 clear | sed -nE 's/^#[0-9]+ cdb=(..).*$/\1/p' | sort -u | tr '\n' ' ')" "DA DE "
 
     pattern=$(for ((i = 0; i < 8; i++)); do printf '%02X' $(((i * 37 + 11) & 255)); done)
     e2e_ctl set 1 eeprom "$pattern" >/dev/null

@@ -49,7 +49,8 @@ b() {
 result() { jq -c "select(.event == \"result\") | $2" <"$E2E_WORK/$1.out"; }
 events() { jq -r "$2" <"$E2E_WORK/$1.out"; }
 state_of_3() { e2e_ctl state | grep '^lpt3 '; }
-loader_count() { e2e_ctl loader-transcript 3 | grep -c '^#'; }
+state_of() { e2e_ctl state | grep "^lpt$1 "; }
+loader_count() { e2e_ctl loader-transcript "${1:-3}" | grep -c '^#'; }
 
 # --- normal mode through the library ------------------------------------------------------------
 e2e_ctl attach 3 version=1.04 >/dev/null
@@ -93,7 +94,7 @@ e2e_expect_eq "unplugged during the writes: exit 1, message 117" \
 # The emulated bus does not wake a libusb that waits for a reply when the device goes, so the
 # waiting read ends by its time-out rather than with NO_DEVICE as on a real bus.
 e2e_expect_grep "  ... the transfer failed" "$E2E_WORK/unplugged.err" 'LIBUSB_ERROR_(NO_DEVICE|TIMEOUT)'
-e2e_check "  ... the block is kept in the state folder" test -s "$STATE_DIRECTORY/preserved-usb-1-2.bin"
+e2e_check "  ... the block is kept in the state folder, under the unit's serial" test -s "$STATE_DIRECTORY/preserved-serial-SIM0003.bin"
 e2e_expect_grep "  ... the device's block was erased" <(e2e_ctl flash 3) 'kept=0'
 e2e_ctl loader-clear 3 >/dev/null
 e2e_ctl replug 3 >/dev/null
@@ -103,4 +104,54 @@ e2e_expect_eq "fw update again: recovered from update mode, 1.05" \
 e2e_expect_grep "  ... normal mode with 1.05, flash intact" <(state_of_3) '^lpt3 mode=normal version=1\.05 intact=1'
 e2e_expect_grep "  ... the preserved block came back from the state folder" <(e2e_ctl flash 3) 'kept=1'
 e2e_expect_eq "  ... and the state folder is empty again" "$(ls -A "$STATE_DIRECTORY")" ""
+# --- two converters, one left in update mode: each update reaches its own unit ----------------------
+# Unit 3 (1.05, serial SIM0003, port 1-3) and unit 5 (1.03, serial B5 at port 1-5; its update-mode
+# device reports no serial, so it is followed by its port). A loader fault leaves unit 3 stuck.
+e2e_ctl attach 5 version=1.03 serial=B5 port=1-5 update-serial=0 >/dev/null
+b several --json fw update "$E2E_WORK/new105.fwu" --yes
+e2e_expect_eq "two converters and no -d: exit 2, both listed, nothing switched" \
+    "$rc $(result several '[.units[].selector]') $(e2e_ctl state | grep -c 'mode=normal')" '2 ["serial:SIM0003","serial:B5"] 2'
+b nomatch --json -d serial:NOPE info
+e2e_expect_eq "a -d that names no unit: exit 3" "$rc" "3"
+e2e_ctl loader-fault 3 $(($(loader_count 3) + 1 + 352 + 5)) wrongecho >/dev/null
+b stuck --json -d serial:SIM0003 fw update "$E2E_WORK/new105.fwu" --yes
+e2e_expect_eq "unit 3 stops in the writes: exit 1, named by its identity" \
+    "$rc $(result stuck '[.serial, .path]')" '1 ["SIM0003","1-3"]'
+e2e_expect_grep "  ... the advice names the unit" <(result stuck .error) 'run `brg40 -d serial:SIM0003 fw update FILE` again'
+e2e_ctl loader-clear 3 >/dev/null
+stuck_count=$(loader_count 3)
+b list_two --json list
+e2e_expect_eq "list: unit 5 in normal mode, unit 3 as an update-mode device on its port" \
+    "$rc $(result list_two '[.converters[0].serial, .converters[0].path, .converters[0].firmware, .update_devices[0].path]')" \
+    '0 ["B5","1-5","1.03","1-3"]'
+b other --json -d serial:B5 fw update "$E2E_WORK/new105.fwu" --yes
+e2e_expect_eq "the other unit by its serial: 1.03 -> 1.05, and the result names it" \
+    "$rc $(result other '[.serial, .path, .version_before, .version_after]')" '0 ["B5","1-5","1.03","1.05"]'
+e2e_expect_eq "  ... the stuck unit was not touched: update mode, no exchange" \
+    "$(state_of 3 | grep -c 'mode=update') $(($(loader_count 3) - stuck_count))" "1 0"
+b stuck_again --json -d path:1-3 fw update "$E2E_WORK/new105.fwu" --yes
+e2e_expect_eq "the stuck unit by its port path: recovered to 1.05 with its own block" \
+    "$rc $(result stuck_again '[.path, .version_after]') $(e2e_ctl flash 3 | grep -c 'kept=1')" '0 ["1-3","1.05"] 1'
+e2e_expect_grep "  ... both units run 1.05" <(e2e_ctl state | grep -c 'mode=normal version=1.05') '^2$'
+
+# --- a converter held by another program keeps its number -------------------------------------------
+echo 1 >"$BRG40_SIM_DIR/sg-locks/sg2"  # unit 3's node, held as by another program
+b held --json list
+e2e_expect_eq "list while unit 3 is held: numbers unchanged, unit 3 busy" \
+    "$rc $(result held '[.converters[] | [.number, .serial, .state]]')" '0 [[1,"SIM0003","busy"],[2,"B5","free"]]'
+b held_info --json -d 2 info
+e2e_expect_eq "  ... number 2 is still unit 5" "$rc $(result held_info '[.number, .serial]')" '0 [2,"B5"]'
+b held_one --json -d 1 info
+e2e_expect_eq "  ... number 1 fails rather than reach another unit" "$rc $(result held_one .serial)" '1 "SIM0003"'
+rm -f "$BRG40_SIM_DIR/sg-locks/sg2"
+
+# --- a block copy that cannot be saved stops the update before anything is erased ------------------
+touch "$E2E_WORK/not-a-folder"
+STATE_DIRECTORY=$E2E_WORK/not-a-folder/state b unsaved --json -d serial:B5 fw update "$E2E_WORK/new105.fwu" --yes
+e2e_expect_eq "unsaved copy: exit 1, no erase reached the loader" \
+    "$rc $(e2e_ctl loader-transcript 5 | tail -n 3 | grep -c ' 03 ')" "1 0"
+e2e_expect_grep "  ... and says so" <(result unsaved .error) 'could not be saved'
+e2e_expect_grep "  ... the flash is the device's own" <(e2e_ctl flash 5) 'kept=1'
+b unsaved_again --json -d path:1-5 fw update "$E2E_WORK/new105.fwu" --yes
+e2e_expect_eq "  ... a later update with a state folder finishes it" "$rc $(result unsaved_again .version_after)" '0 "1.05"'
 e2e_end
