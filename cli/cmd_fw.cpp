@@ -97,7 +97,8 @@ struct FwSession {
     ConsolePipe pipe;
     std::unique_ptr<PreservedStore> store;
     FirmupProgramState state;
-    Unit unit;  // how the results name the unit
+    Unit unit;     // how the results name the unit
+    Unit updated;  // the unit as its update-mode device: how the advice names it
     double start;
 
     FwSession(CommandContext& c, const ConsoleSettings& settings, const UpdateUnit& twin, const Unit& named)
@@ -116,6 +117,7 @@ struct FwSession {
           store(MakePreservedStore()),
           state(store.get(), true),  // the program ends after the command: the copy must be on disk
           unit(named),
+          updated(UpdateModeUnit(twin)),
           start(Now()) {}
 
     JsonObject Fields() const { return unit.Identity().Add("seconds", Now() - start).Add("exchanges", pipe.Writes()); }
@@ -208,7 +210,7 @@ uint16_t VersionAfter(CommandContext& context, const Unit& unit, const std::vect
 // named: the unit in normal mode (to find it again after the close byte and to name it).
 int RunAndClose(FwSession& s, const CheckedImage* image, const std::string& path, uint16_t before, const Unit& named) {
     CommandContext& context = s.context;
-    const std::string again = "`brg40 -d " + s.unit.Selector() + " fw update FILE`";
+    const std::string again = "`brg40 -d " + s.updated.Selector() + " fw update FILE`";
     const std::string left = "The converter stays in update mode; run " + again + " again to write it.";
     const double runStart = Now();
     const UpdateStop run = image != nullptr ? WriteImage(*image, s.events, s.pipe, s.state)
@@ -249,7 +251,7 @@ int RunAndClose(FwSession& s, const CheckedImage* image, const std::string& path
             kExitInterrupted, fields.AddNull("version_after"),
             check == UpdateStop::CloseNotSent
                 ? "Interrupted before the close byte. The converter stays in update mode; run `brg40 -d " +
-                      s.unit.Selector() + " fw finish` to check the flash and close the session."
+                      s.updated.Selector() + " fw finish` to check the flash and close the session."
                 : interrupted);
     }
     if (check != UpdateStop::Completed) {

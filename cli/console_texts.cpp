@@ -43,10 +43,10 @@ const char kInterruptedBeforeClose[] =
     "run `brg40 fw finish` to check the flash and close the session.";
 
 const char kHelpText[] =
-    "usage: brg40 [--json] [--trace] [-d N] COMMAND ...\n"
+    "usage: brg40 [--json] [--trace] [-d UNIT] COMMAND ...\n"
     "\n"
     "Converter (normal mode):\n"
-    "  list                          converters at 1 to 9 and update-mode devices\n"
+    "  list                          every converter, in either mode: number, serial, path, state\n"
     "  info                          firmware version, hardware information, library version\n"
     "  i2c scan                      probe addresses 0x08 to 0x77, print those that answer\n"
     "  i2c read ADDR LEN [--reg R]   read LEN bytes from target ADDR (register byte R, default 0)\n"
@@ -66,14 +66,15 @@ const char kHelpText[] =
     "  fw finish                     the check, then the close byte when it matches\n"
     "\n"
     "BYTES: hex bytes (0x1f 20 ff) or @FILE. Numbers: decimal or 0x hex.\n"
-    "Options: -d N converter number (default: the first found); --json one JSON object per line on\n"
-    "stdout; --trace every command and reply on stderr; --yes answer Yes to the version question.\n"
+    "Options: -d UNIT the converter: N, serial:S, path:P or a device node (default: $BRG40_DEVICE, or the\n"
+    "only one present); --json one JSON object per line on stdout; --trace every command and reply on\n"
+    "stderr; --yes answer Yes to the version question.\n"
     "\n"
     "Exit codes:\n"
     "  0    success\n"
     "  1    a device command or a transfer failed\n"
-    "  2    usage error\n"
-    "  3    no converter found\n"
+    "  2    usage error, or several converters and none chosen with -d\n"
+    "  3    no converter found (or none that -d names)\n"
     "  4    image refused (file, size, checksum, model) or version question answered No\n"
     "  5    read-back mismatch (the converter stays in update mode; run brg40 fw update again)\n"
     "  130  interrupted\n";

@@ -66,15 +66,21 @@
  * @section brg40_linux Linux (libbrg40firmup.so)
  * The same 29 functions and statuses. Where Linux differs:
  * - Devices: the converter in normal mode is a SCSI generic node /dev/sgN, driven with the SG_IO
- *   ioctl (the same commands, directions, lengths and time-outs). The search looks at every node
- *   listed in /sys/class/scsi_generic, in the order of N, and asks each one INQUIRY.
- * - Numbers: 1 to 9 are the converters found, counted in the order of their sg numbers (on
- *   Windows a number is the LPT number). Unplugging one renumbers those after it.
- * - brg40_open_ex checks the identity: it opens the number-th converter of a search, so a disk
- *   or any other device never receives more than INQUIRY. On Windows it opens LPTn without
- *   asking it anything.
+ *   ioctl (the same commands, directions, lengths and time-outs). A converter is known by what
+ *   sysfs says of the SCSI device above its node (vendor and model, logical unit 0), without
+ *   opening or asking it; no other device receives anything.
+ * - Numbers: 1 to 9 are those converters, counted in the order of their sg numbers (on Windows a
+ *   number is the LPT number). Whether a converter can be opened now (another program may hold
+ *   it) never moves a number; unplugging one renumbers those after it. brg40_find_device lists,
+ *   with those numbers, the converters that can be opened now, and brg40_open takes the first.
+ * - brg40_open_ex(n) opens exactly the n-th converter, or fails with -21; it never opens another
+ *   one in its place, and it makes sure that the node still is that converter. On Windows it
+ *   opens LPTn without asking it anything.
+ * - brg40_list_devices names each converter also by the serial and port path of the USB device
+ *   it belongs to, and brg40_open_device opens one by them (or by its node, or a link to it such
+ *   as the udev rule's /dev/brg40/by-id/...).
  * - Exclusive open: a node is opened with O_EXCL (and O_NONBLOCK, so that a node held elsewhere
- *   fails at once with status 32 instead of waiting). Read and write access to the node is
+ *   fails at once with status 32 instead of waiting); it keeps its number meanwhile. Read and write access to the node is
  *   needed: the udev rule shipped with the library gives it to the logged-in user.
  * - Errors: a failed open or SG_IO call reports its errno as the Windows error number of the
  *   same meaning: ENOTTY, ENOSYS: 1; ENOENT: 2; EACCES, EPERM: 5; EBADF: 6; ENOMEM: 8; EBUSY: 32;

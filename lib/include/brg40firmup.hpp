@@ -129,6 +129,15 @@ enum class Bus {
     Spi   ///< the SPI bus (brg40_spi_transmit_slave)
 };
 
+/// A converter present (brg40_list_devices).
+struct DeviceInfo {
+    int number;          ///< 1 to 9
+    std::string node;    ///< the device it is opened as ("/dev/sg2", "LPT3")
+    std::string serial;  ///< its USB serial; empty where none is reported or known
+    std::string path;    ///< its USB port path; empty where the system does not say
+    int open_status;     ///< 0 when it can be opened now; else the open's error (32 busy, 5 denied)
+};
+
 class SlaveReceiver;
 
 /// An open converter. Move-only; closes its handle when destroyed (brg40_close).
@@ -143,6 +152,33 @@ public:
             return {};
         }
         return std::vector<int>(numbers, numbers + count);
+    }
+
+    /// Lists every converter present, whether or not it can be opened now (brg40_list_devices).
+    /// @returns them in number order; empty when none.
+    static std::vector<DeviceInfo> list() {
+        Brg40DeviceInfo infos[9] = {};
+        int count = 0;
+        std::vector<DeviceInfo> out;
+        if (brg40_list_devices(infos, 9, &count) == BRG40_OK) {
+            for (int i = 0; i < count && i < 9; ++i) {
+                out.push_back({infos[i].number, infos[i].node, infos[i].serial, infos[i].path, infos[i].open_status});
+            }
+        }
+        return out;
+    }
+
+    /// Opens exactly the converter a selector names (brg40_open_device).
+    /// @param selector  "N", "serial:S", "path:P" or a device node.
+    /// @returns the open converter.
+    /// @throws Error -21 (none matches, or the open failed), -23 (several match) or 87 (not a selector).
+    static Converter open(const std::string& selector) {
+        int status = BRG40_NO_DEVICE;
+        Brg40Handle handle = brg40_open_device(selector.c_str(), &status);
+        if (handle == nullptr) {
+            throw Error(status != BRG40_OK ? status : BRG40_NO_DEVICE, "brg40_open_device");
+        }
+        return Converter(handle);
     }
 
     /// Opens the first converter found (brg40_open: one such handle at a time).

@@ -10,18 +10,20 @@
 Every failed call raises Brg40Error with the status, its text and what to check.
 """
 
-from .converter import MAX_TRANSFER, Converter, HwInfo, Version, find, library_version
+from .converter import MAX_TRANSFER, Converter, DeviceInfo, HwInfo, Version, find, library_version
+from .converter import list_devices as list  # noqa: A004  (brg40.list reads as intended)
 from .errors import Brg40Error
 from .slave import Bus, SlaveBatch, SlaveReceiver
 from .status import STATUSES, status_cause, status_text
 
 __all__ = [
-    "MAX_TRANSFER", "Brg40Error", "Bus", "Converter", "HwInfo", "STATUSES", "SlaveBatch", "SlaveReceiver",
-    "Version", "find", "library_version", "open", "status_cause", "status_text",
+    "MAX_TRANSFER", "Brg40Error", "Bus", "Converter", "DeviceInfo", "HwInfo", "STATUSES", "SlaveBatch",
+    "SlaveReceiver", "Version", "find", "library_version", "list", "open", "status_cause", "status_text",
 ]
 __version__ = "1.1.0"
 
 
-def open(number: int | None = None) -> Converter:  # noqa: A001  (brg40.open reads as intended)
-    """Opens the first converter, or device number n as find() lists it; see Converter."""
-    return Converter(number)
+def open(number: int | None = None, *, device: str | None = None) -> Converter:  # noqa: A001
+    """Opens the first converter (or the one $BRG40_DEVICE names), device number n as find() lists
+    it, or the one a selector names: ``brg40.open(device="serial:A1")``; see Converter."""
+    return Converter(number, device=device)

@@ -1,4 +1,4 @@
-"""The library's 29 functions with their C types, loaded once on first use."""
+"""The library's functions (the 29 and those that followed) with their C types, loaded once on first use."""
 
 from __future__ import annotations
 
@@ -13,6 +13,17 @@ class HwInfoStruct(ctypes.Structure):
     """Brg40HwInfo: 6 bytes (the header checks the same offsets)."""
 
     _fields_ = [("flag2", c_ubyte), ("flag1", c_ubyte), ("word", c_ushort), ("bits6", c_ubyte)]
+
+
+#: BRG40_DEVICE_TEXT_SIZE: room for each text of a Brg40DeviceInfo.
+DEVICE_TEXT_SIZE = 64
+
+
+class DeviceInfoStruct(ctypes.Structure):
+    """Brg40DeviceInfo: a converter present, as brg40_list_devices describes it."""
+
+    _fields_ = [("number", c_int), ("open_status", c_int), ("node", ctypes.c_char * DEVICE_TEXT_SIZE),
+                ("serial", ctypes.c_char * DEVICE_TEXT_SIZE), ("path", ctypes.c_char * DEVICE_TEXT_SIZE)]
 
 
 #: Brg40SlaveCallback: int (*)(unsigned int count, unsigned char* area).
@@ -49,6 +60,8 @@ _SIGNATURES: dict[str, tuple[object, list[object]]] = {
     "brg40_change_firmup_mode": (c_int, [c_void_p]),
     "brg40_debug_pic_read": (c_int, [c_void_p, c_ubyte, _bytes]),
     "brg40_debug_pic_write": (c_int, [c_void_p, c_ubyte, c_ubyte]),
+    "brg40_list_devices": (c_int, [POINTER(DeviceInfoStruct), c_int, POINTER(c_int)]),
+    "brg40_open_device": (c_void_p, [ctypes.c_char_p, POINTER(c_int)]),
 }
 
 _lock = threading.Lock()

@@ -3,6 +3,7 @@
 from __future__ import annotations
 
 import ctypes
+import os
 from dataclasses import dataclass
 from types import TracebackType
 from typing import Callable, NamedTuple
@@ -53,6 +54,30 @@ def _in_buffer(data: bytes | bytearray | memoryview) -> tuple[int, ctypes.Array[
     return len(raw), (ctypes.c_ubyte * max(len(raw), 2)).from_buffer_copy(raw.ljust(2, b"\0"))
 
 
+class DeviceInfo(NamedTuple):
+    """A converter present (brg40_list_devices): its number, the node it is opened as, its USB
+    serial and port path ("" where the system does not say), and whether it can be opened now:
+    "free", "busy" (held by another program) or "denied" (no permission)."""
+
+    number: int
+    node: str
+    serial: str
+    path: str
+    state: str
+
+
+def list_devices() -> list[DeviceInfo]:
+    """Every converter present, whether or not it can be opened now; its number never moves
+    because another one is held (on Linux the numbers count what the system describes)."""
+    infos = (_api.DeviceInfoStruct * 9)()
+    count = ctypes.c_int(0)
+    if _api.library().brg40_list_devices(infos, 9, ctypes.byref(count)) != 0:
+        return []
+    states = {0: "free", 5: "denied"}
+    return [DeviceInfo(i.number, i.node.decode(), i.serial.decode(), i.path.decode(), states.get(i.open_status, "busy"))
+            for i in infos[: min(count.value, 9)]]
+
+
 def find() -> list[int]:
     """The device numbers of the converters attached (1 to 9, ascending); empty when none."""
     count = ctypes.c_int(0)
@@ -74,12 +99,19 @@ class Converter:
     """An open converter; use it in a ``with`` block, or call close().
 
     ``Converter()`` opens the first converter (brg40_open: one such handle at a time in a
-    process); ``Converter(n)`` opens device number n as find() lists it (brg40_open_ex)."""
+    process), or the one $BRG40_DEVICE names; ``Converter(n)`` opens device number n as find()
+    lists it (brg40_open_ex); ``Converter(device="serial:A1")`` opens exactly the converter a
+    selector names (brg40_open_device): a number, "serial:S", "path:P" or a device node."""
 
-    def __init__(self, number: int | None = None) -> None:
+    def __init__(self, number: int | None = None, *, device: str | None = None) -> None:
         lib = _api.library()
         status = ctypes.c_int(0)
-        if number is None:
+        if device is None and number is None:
+            device = os.environ.get("BRG40_DEVICE") or None
+        if device is not None:
+            handle = lib.brg40_open_device(device.encode(), ctypes.byref(status))
+            function = f"brg40_open_device({device})"
+        elif number is None:
             handle = lib.brg40_open(ctypes.byref(status))
             function = "brg40_open"
         else:

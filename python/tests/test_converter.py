@@ -83,6 +83,18 @@ def test_no_converter_and_closed_handle_raise(sim: Sim) -> None:
             c2.eeprom_write(bytes(brg40.MAX_TRANSFER + 1))
 
 
+def test_list_and_selectors_name_the_converter(sim: Sim) -> None:
+    # The converter of the fixture is unit 1 of the simulator: serial SIM0001 at port 1-1.
+    assert brg40.list() == [brg40.DeviceInfo(1, "/dev/sg0", "SIM0001", "1-1", "free")]
+    for selector in ("1", "serial:sim0001", "path:1-1", "/dev/sg0"):
+        with brg40.open(device=selector) as c:
+            assert str(c.firmware_version()) == "1.04", selector
+    for selector, status in (("serial:OTHER", -21), ("2", -21), ("port:1-1", 87)):
+        with pytest.raises(brg40.Brg40Error) as failed:
+            brg40.open(device=selector)
+        assert failed.value.status == status, selector
+
+
 def test_slave_batches_arrive_through_the_iterator(sim: Sim, converter: brg40.Converter) -> None:
     sim.set("i2c-waiting", "0102030405")
     with converter.receive(brg40.Bus.I2C, timeout=15) as receiver:

@@ -72,7 +72,8 @@ InterfaceEntry::InterfaceEntry(const std::string& instance, const std::string& p
     // Not the key name Wine derives from the instance id ("##?#USB#VID_1F3A&PID_0C21#SIM0001#{...}"):
     // SetupAPI rewrites SymbolicLink under that key with a path of its own making.
     class_key_ = std::string(kClassesRoot) + kInterfaceClass + "\\brg40sim#" + lower;
-    path_ = "\\\\?\\usb#vid_1f3a&pid_0c21#" + lower + "#" + kInterfaceClass;
+    link_name_ = "usb#vid_1f3a&pid_0c21#" + lower + "#" + kInterfaceClass;
+    path_ = "\\\\?\\" + link_name_ + (pipe_folder_.empty() ? "" : "\\" + pipe_folder_);
 }
 
 InterfaceEntry::~InterfaceEntry() {
@@ -98,12 +99,15 @@ bool InterfaceEntry::show(bool with_link) {
     }
 
     if (with_link && link_ == nullptr) {
-        // \??\usb#...#{guid} -> \Device\NamedPipe[\<folder>], so that "<path>\PIPE00" is the pipe
-        // PIPE00 of this device's folder.
+        // \??\usb#...#{guid} -> \Device\NamedPipe, so that "<path>\PIPE00" is a named pipe of
+        // this process. Wine resolves a link's target whole before it looks up the rest of the
+        // name, so a link into a folder of pipes would find no pipe below it: a device of its own
+        // has its folder in the path instead ("...#{guid}\brg40sim-3", itself a pipe that opens,
+        // as discovery opens the path), and "<path>\PIPE00" is the pipe "brg40sim-3\PIPE00".
         // DefineDosDeviceA crashes Wine 8.0 on a name this long; the native call does not. The link
         // is temporary: it lives as long as this handle.
-        std::wstring name = L"\\??\\" + widen(path_.substr(4));
-        std::wstring target = L"\\Device\\NamedPipe" + (pipe_folder_.empty() ? L"" : L"\\" + widen(pipe_folder_));
+        std::wstring name = L"\\??\\" + widen(link_name_);
+        std::wstring target = L"\\Device\\NamedPipe";
         UNICODE_STRING name_string{static_cast<USHORT>(name.size() * 2), static_cast<USHORT>(name.size() * 2),
                                    &name[0]};
         UNICODE_STRING target_string{static_cast<USHORT>(target.size() * 2), static_cast<USHORT>(target.size() * 2),

@@ -13,9 +13,9 @@ class InterfaceEntry {
 public:
     // instance: the last part of the instance id (USB\VID_1F3A&PID_0C21\SIM0001: the serial of a
     // device that reports one) and, in lower case, of the path. pipe_folder: the folder of named
-    // pipes that "<path>\PIPE00" and "<path>\PIPE01" open (empty: the pipes PIPE00 and PIPE01
-    // themselves). Tests make entries of their own with other instances (a path that does not
-    // open, a path of a chosen length).
+    // pipes that "<path>\PIPE00" and "<path>\PIPE01" open, which then ends the path (empty: the
+    // pipes PIPE00 and PIPE01 themselves). Tests make entries of their own with other instances (a
+    // path that does not open, a path of a chosen length).
     explicit InterfaceEntry(const std::string& instance = "SIM0001", const std::string& pipe_folder = "");
     ~InterfaceEntry();
     InterfaceEntry(const InterfaceEntry&) = delete;
@@ -40,6 +40,7 @@ private:
 
     std::string instance_id_;  // USB\VID_1F3A&PID_0C21\SIM0001
     std::string class_key_;    // its key under DeviceClasses\{guid}
+    std::string link_name_;  // usb#vid_1f3a&pid_0c21#sim0001#{...}: the object-manager link below \??
     std::string path_;
     std::string pipe_folder_;
     HANDLE link_ = nullptr;

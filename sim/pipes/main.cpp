@@ -95,9 +95,8 @@ int main(int argc, char** argv) {
             face.show_failed = face.show_failed && stays;
         }
         for (const sim::wire::UnitState& unit : state.units) {
-            if (!state.in_update_mode(unit.lpt)) {
-                continue;
-            }
+            // The pipes from the unit's attach on, so that a path that leads to them opens whatever
+            // mode the unit is in (a transfer then reaches no loader).
             UnitFace& face = units[unit.lpt];
             const std::string folder = "brg40sim-" + std::to_string(unit.lpt);
             if (!face.server) {
@@ -105,6 +104,9 @@ int main(int argc, char** argv) {
                 if (!face.server->start()) {
                     return 1;
                 }
+            }
+            if (!state.in_update_mode(unit.lpt)) {
+                continue;
             }
             if (face.instance != InstanceOf(unit) || !face.entry) {
                 face.instance = InstanceOf(unit);

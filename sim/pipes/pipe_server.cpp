@@ -27,20 +27,25 @@ bool PipeServer::start() {
     if (reply_ready_ == nullptr) {
         return false;
     }
-    instances_.reserve(2 * kInstances);
-    const std::string base = "\\\\.\\pipe\\" + (folder_.empty() ? "" : folder_ + "\\");
-    for (int i = 0; i < 2 * kInstances; ++i) {
-        bool commands = i < kInstances;
+    const int roles = folder_.empty() ? 2 : 3;
+    instances_.reserve(roles * kInstances);
+    const std::string root = "\\\\.\\pipe\\";
+    const std::string base = root + (folder_.empty() ? "" : folder_ + "\\");
+    for (int i = 0; i < roles * kInstances; ++i) {
+        const Role role = static_cast<Role>(i / kInstances);
         // PIPE00 keeps the bounds of each write, as the device's bulk pipe keeps its transfers.
-        const DWORD type = commands ? PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE : PIPE_TYPE_BYTE | PIPE_READMODE_BYTE;
-        const std::string name = base + (commands ? "PIPE00" : "PIPE01");
+        const DWORD type =
+            role == Role::Commands ? PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE : PIPE_TYPE_BYTE | PIPE_READMODE_BYTE;
+        const std::string name = role == Role::Commands  ? base + "PIPE00"
+                                 : role == Role::Replies ? base + "PIPE01"
+                                                         : root + folder_;
         HANDLE pipe = CreateNamedPipeA(name.c_str(), PIPE_ACCESS_DUPLEX, type | PIPE_WAIT, kInstances, kBufferSize,
                                        kBufferSize, 0, nullptr);
         if (pipe == INVALID_HANDLE_VALUE) {
             std::fprintf(stderr, "brg40sim-pipes: cannot create %s: error %lu\n", name.c_str(), GetLastError());
             return false;
         }
-        instances_.push_back({this, pipe, commands});
+        instances_.push_back({this, pipe, role});
     }
     for (auto& instance : instances_) {
         HANDLE thread = CreateThread(nullptr, 0, run, &instance, 0, nullptr);
@@ -60,15 +65,28 @@ DWORD WINAPI PipeServer::run(void* argument) {
         BOOL connected = ConnectNamedPipe(instance->pipe, nullptr);
         DWORD error = connected ? ERROR_SUCCESS : GetLastError();
         if (connected || error == ERROR_PIPE_CONNECTED || error == ERROR_NO_DATA) {
-            if (instance->commands) {
-                instance->server->serve_commands(instance->pipe);
-            } else {
-                instance->server->serve_replies(instance->pipe);
+            switch (instance->role) {
+                case Role::Commands:
+                    instance->server->serve_commands(instance->pipe);
+                    break;
+                case Role::Replies:
+                    instance->server->serve_replies(instance->pipe);
+                    break;
+                case Role::Device:
+                    serve_device(instance->pipe);
+                    break;
             }
         } else {
             Sleep(1);
         }
         DisconnectNamedPipe(instance->pipe);  // back to listening, whatever happened
+    }
+}
+
+// Discovery opens the device and closes it again at once: the instance waits for that, then is free.
+void PipeServer::serve_device(HANDLE pipe) {
+    while (client_connected(pipe)) {
+        Sleep(1);
     }
 }
 

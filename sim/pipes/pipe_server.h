@@ -19,6 +19,8 @@ public:
     static constexpr int kInstances = 8;  // per pipe name
 
     // Serves unit lpt as "\\.\pipe\<folder>\PIPE00" and "...\PIPE01" (folder empty: "\\.\pipe\PIPE00").
+    // With a folder it also serves the pipe of the folder's own name: the interface path leads
+    // there, and discovery opens it to see that the device answers.
     // link calls are made under one lock, from the instance threads. The instance threads run until
     // the process ends; the pipe handles go with it.
     PipeServer(FaceLink& link, LinkLock& link_lock, int lpt, std::string folder);
@@ -33,14 +35,16 @@ public:
     unsigned long replies_read() const { return replies_read_; }
 
 private:
+    enum class Role { Commands, Replies, Device };  // PIPE00, PIPE01, the interface path itself
     struct Instance {
         PipeServer* server;
         HANDLE pipe;
-        bool commands;  // PIPE00, else PIPE01
+        Role role;
     };
     static DWORD WINAPI run(void* instance);
     void serve_commands(HANDLE pipe);
     void serve_replies(HANDLE pipe);
+    static void serve_device(HANDLE pipe);
 
     FaceLink& link_;
     LinkLock& link_lock_;

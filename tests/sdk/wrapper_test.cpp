@@ -39,6 +39,23 @@ TEST_F(Wrapper, ConverterClosesOnDestructionAndMovesItsHandle) {
     EXPECT_EQ(brg40::Converter::find(), std::vector<int>{1});
 }
 
+TEST_F(Wrapper, ListAndSelectors) {
+    const std::vector<brg40::DeviceInfo> units = brg40::Converter::list();
+    ASSERT_EQ(units.size(), 1u);
+    EXPECT_EQ(units[0].number, 1);
+    EXPECT_EQ(units[0].node, "LPT1");
+    {
+        brg40::Converter c = brg40::Converter::open(std::string("LPT1"));
+        EXPECT_NE(c.handle(), nullptr);
+    }
+    try {
+        brg40::Converter::open(std::string("serial:NONE"));
+        FAIL() << "no exception";
+    } catch (const brg40::Error& e) {
+        EXPECT_EQ(e.status(), BRG40_NO_DEVICE);
+    }
+}
+
 TEST_F(Wrapper, FailureThrowsTheStatusWithItsText) {
     brg40::Converter c = brg40::Converter::open();
     with_device([](sim::Converter& d) { d.fail_command(0xDB, sim::sense_reply(3, 0x80, 4), 1); });

@@ -36,7 +36,7 @@ events() { tr -d '\r' <"$E2E_WORK/$1.out" | jq -r "$2"; }
 json_ok() { tr -d '\r' <"$E2E_WORK/$1.out" | jq -e . >/dev/null; }
 get() { e2e_ctl get 3 "$1" | tail -n 1; }
 state_of_3() { e2e_ctl state | grep '^lpt3 '; }
-loader_count() { e2e_ctl loader-transcript 3 | grep -c '^#'; }
+loader_count() { e2e_ctl loader-transcript "${1:-3}" | grep -c '^#'; }
 
 # --- no converter, usage ---------------------------------------------------------------------------
 b none_info --json info
@@ -166,7 +166,7 @@ e2e_expect_eq "a failed write: exit 1, message 117" \
 e2e_expect_grep "  ... the converter stays in update mode" <(state_of_3) '^lpt3 mode=update '
 b list_update --json list
 e2e_expect_eq "list shows the update-mode device" \
-    "$rc $(result list_update '[(.converters|length), (.update_devices[0]|test("vid_1f3a&pid_0c21"))]')" "0 [0,true]"
+    "$rc $(result list_update '[(.converters|length), (.update_devices[0].path|test("vid_1f3a&pid_0c21"))]')" "0 [0,true]"
 e2e_ctl loader-clear 3 >/dev/null
 b recover --json fw update "$(img new105)" --yes
 e2e_expect_eq "recovery from update mode: exit 0, version unknown before, 1.05 after" \
@@ -198,7 +198,7 @@ kill -INT "${E2E_BG_PIDS[interrupted]}"
 e2e_wine_wait interrupted 60
 rc=$?
 e2e_expect_eq "Ctrl+C during the writes: exit 130" "$rc $(result interrupted .exit_code)" "130 130"
-e2e_expect_grep "  ... says how to finish" "$E2E_WORK/interrupted.out" 'stays in update mode; run `brg40 fw update FILE` again'
+e2e_expect_grep "  ... says how to finish, naming the unit" "$E2E_WORK/interrupted.out" 'stays in update mode; run `brg40 -d serial:SIM0003 fw update FILE` again'
 e2e_ctl loader-transcript 3 >"$E2E_WORK/loader_interrupted"
 stopped_at=$(($(loader_count) - before))
 e2e_check "  ... stopped in the writes (after $stopped_at exchanges)" test "$stopped_at" -gt $((1 + 352)) -a "$stopped_at" -lt $((1 + 352 + 1408))
@@ -212,4 +212,27 @@ e2e_expect_grep "  ... the preserved block survived the interruption" <(e2e_ctl 
 # --- --trace --------------------------------------------------------------------------------------------
 b trace --trace gpo write 7
 e2e_expect_grep "--trace: library calls with their status" "$E2E_WORK/trace.err" '^\[ *[0-9]+\.[0-9]{6}\] = brg40_gpo_write -> 0$'
+# --- two converters, one left in update mode: each update reaches its own unit ----------------------
+# Unit 3 (1.04) and unit 5 (1.03). On Windows a converter in normal mode is named by its LPT number
+# only, so unit 5 is followed through the switch as the one update-mode device that appears.
+e2e_ctl attach 5 version=1.03 >/dev/null
+e2e_ctl loader-fault 3 $(($(loader_count 3) + 1 + 352 + 5)) wrongecho >/dev/null
+b stuck --json -d 3 fw update "$(img new105)" --yes
+e2e_expect_eq "unit 3 stops in the writes: exit 1" "$rc $(e2e_ctl state | grep -c '^lpt3 mode=update')" "1 1"
+e2e_ctl loader-clear 3 >/dev/null
+stuck_count=$(loader_count 3)
+b two_list --json list
+stuck_path=$(tr -d '\r' <"$E2E_WORK/two_list.out" | jq -r 'select(.event == "result") | .update_devices[0].path')
+e2e_expect_eq "list: unit 5 by its number, unit 3 by its update-mode interface path" \
+    "$rc $(result two_list '[.converters[0].number, .update_devices[0].serial]') ${stuck_path:0:25}" \
+    '0 [5,"SIM0003"] \\?\usb#vid_1f3a&pid_0c21'
+b other --json -d 5 fw update "$(img new105)" --yes
+e2e_expect_eq "the other unit by its number: 1.03 -> 1.05, named by its number" \
+    "$rc $(result other '[.number, .version_before, .version_after]')" '0 [5,"1.03","1.05"]'
+e2e_expect_eq "  ... the stuck unit was not touched" \
+    "$(e2e_ctl state | grep -c '^lpt3 mode=update') $(($(loader_count 3) - stuck_count))" "1 0"
+b stuck_again --json -d "path:$stuck_path" fw update "$(img new105)" --yes
+e2e_expect_eq "the stuck unit by its interface path: recovered to 1.05 with its own block" \
+    "$rc $(result stuck_again .version_after) $(e2e_ctl flash 3 | grep -c 'kept=1')" '0 "1.05" 1'
+e2e_ctl detach 5 >/dev/null
 e2e_end

@@ -114,8 +114,9 @@ void case_long() {
     }
     check(wait_for_interface(false), "no update-mode interface in normal mode");
     for (size_t length : {248u, 249u}) {
-        const size_t fixed = std::strlen(kDevicePath) - std::strlen("sim0001");
-        sim::InterfaceEntry entry(std::string(length - fixed, 'L'));
+        // Beside unit 1's own entry, and leading to its pipes: all of the path but the instance.
+        const size_t fixed = sim::InterfaceEntry("", "brg40sim-1").device_path().size();
+        sim::InterfaceEntry entry(std::string(length - fixed, 'L'), "brg40sim-1");
         std::string label = "path of " + std::to_string(length);
         check(entry.device_path().size() == length, label + ": made " + std::to_string(entry.device_path().size()));
         check(entry.show(true) && wait_for_interface(true), label + ": interface present");

@@ -95,7 +95,7 @@ e2e_check "session 3 ended" test $? -eq 0
 e2e_expect_grep "the interrupted write left the preserved block erased" <(e2e_ctl flash 3) 'kept=0'
 STORE=$E2E_PREFIX/drive_c/ProgramData/Brg40mFup
 e2e_check "the block read before the erase is kept in the program-data folder" \
-    test -s "$STORE/preserved-usb#vid_1f3a&pid_0c21#sim0001.bin"
+    test -s "$STORE/preserved-usb#vid_1f3a&pid_0c21#sim0003.bin"
 
 # --- session 4: the next start finds no version; a new update succeeds -------------------------
 e2e_wine_bg tool_4 "$APP/Brg40mFup.exe"
@@ -107,6 +107,6 @@ e2e_wine_wait tool_4 30
 e2e_check "session 4 ended" test $? -eq 0
 e2e_expect_grep "the converter is back in normal mode with 1.05" <(state_of_3) '^lpt3 mode=normal version=1\.05 intact=1'
 e2e_expect_grep "the preserved block is still the device's own" <(e2e_ctl flash 3) 'kept=1'
-e2e_check "the kept copy went when the session closed" test ! -e "$STORE/preserved-usb#vid_1f3a&pid_0c21#sim0001.bin"
+e2e_check "the kept copy went when the session closed" test ! -e "$STORE/preserved-usb#vid_1f3a&pid_0c21#sim0003.bin"
 e2e_check "the newdev.dll beside the tool was never loaded" test ! -e "$APP/newdev.dll.loaded"
 e2e_end
