@@ -23,7 +23,9 @@ const Option kOptions[] = {
     {"--wait", nullptr, Kind::Value},    {"--output", "-o", Kind::Value},
     {"--input", "-i", Kind::Value},      {"--reg", nullptr, Kind::Value},
     {"--setting", nullptr, Kind::Value}, {"--mode", nullptr, Kind::Value},
-    {"--param", nullptr, Kind::Value},
+    {"--param", nullptr, Kind::Value},   {"--all", nullptr, Kind::Flag},
+    {"--watch", nullptr, Kind::Flag},    {"--force", nullptr, Kind::Flag},
+    {"--jobs", "-j", Kind::Value},
 };
 
 const Option* FindOption(const std::string& word) {
@@ -46,6 +48,19 @@ bool Apply(const std::string& name, const std::string& value, Arguments& out, st
         out.allowModelChange = true;
     } else if (name == "--help") {
         out.help = true;
+    } else if (name == "--all") {
+        out.all = true;
+    } else if (name == "--watch") {
+        out.watch = true;
+    } else if (name == "--force") {
+        out.force = true;
+    } else if (name == "--jobs") {
+        unsigned long jobs = 0;
+        if (!ParseNumber(value, 64, jobs) || jobs == 0) {
+            error = "--jobs takes a number of units from 1 to 64";
+            return false;
+        }
+        out.jobs = static_cast<unsigned>(jobs);
     } else if (name == "--device") {
         brg40::UnitSelector selector;
         if (!brg40::parse_unit_selector(value, selector)) {

@@ -19,7 +19,7 @@ struct CommandContext {
 struct Converter {
     Brg40Handle handle = nullptr;
     int number = 0;
-    std::string name;   // how the output names it
+    std::string name;     // how the output names it
     JsonObject identity;  // its number, serial and path for --json
     Converter() = default;
     Converter(const Converter&) = delete;

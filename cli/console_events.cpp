@@ -106,6 +106,8 @@ void ConsoleEvents::Progress(UpdatePhase phase, uint32_t done, uint32_t total) {
                                            .Add("percent", percent)
                                            .Add("bytes_per_second", static_cast<long>(rate)));
         }
+    } else if (m_settings.terminalBar && m_settings.bar) {
+        m_settings.bar(name, percent, elapsed > 0 ? done / elapsed : 0.0);
     } else if (m_settings.terminalBar) {
         std::fprintf(m_output.Err(), "\r%s", BarLine(name, percent, elapsed, done).c_str());
         std::fflush(m_output.Err());

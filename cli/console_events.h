@@ -17,6 +17,8 @@ struct ConsoleSettings {
     bool canAsk = false;            // stdin and stderr are a terminal: the question is asked
     bool terminalBar = false;       // stderr is a terminal: one bar redrawn in place
     bool allowModelChange = false;  // --allow-model-change: an image for the NKV-BRG40 may be written
+    // With terminalBar: where the progress goes instead of a bar on stderr (a unit's live line).
+    std::function<void(const char* phase, int percent, double bytesPerSecond)> bar;
 };
 
 class ConsoleEvents : public UpdateEvents {

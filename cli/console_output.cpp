@@ -11,30 +11,61 @@ std::string Merge(const std::string& head, const JsonObject& fields) {
 
 }  // namespace
 
+ConsoleOutput ConsoleOutput::ForUnit(const JsonObject& identity,
+                                     const std::string& label,
+                                     std::function<void(const std::string&)> lines) const {
+    ConsoleOutput unit(m_json, m_out, m_err);
+    unit.m_unit = true;
+    unit.m_identity = identity;
+    unit.m_label = label;
+    unit.m_lines = std::move(lines);
+    return unit;
+}
+
+void ConsoleOutput::Line(std::FILE* stream, const std::string& line) {
+    const std::string text = m_unit && !m_json ? m_label + ": " + line : line;
+    if (m_lines) {
+        m_lines(text);
+    } else if (stream != nullptr) {
+        std::fprintf(stream, "%s\n", text.c_str());
+        std::fflush(stream);  // a reader of the pipe sees each line when it happens
+    }
+}
+
 void ConsoleOutput::Event(const char* event, const JsonObject& fields) {
     if (!m_json || m_out == nullptr) {
         return;
     }
-    const std::string line = Merge("{\"event\":" + JsonString(event), fields);
-    std::fprintf(m_out, "%s\n", line.c_str());
-    std::fflush(m_out);  // a reader of the pipe sees each event when it happens
+    JsonObject all = fields;
+    all.AddMissing(m_identity);
+    Line(m_out, Merge("{\"event\":" + JsonString(event), all));
 }
 
 void ConsoleOutput::Note(const std::string& line) {
-    if (!m_json && m_err != nullptr) {
-        std::fprintf(m_err, "%s\n", line.c_str());
-        std::fflush(m_err);
+    if (!m_json) {
+        Line(m_err, line);
     }
 }
 
 void ConsoleOutput::Print(const std::string& line) {
-    if (!m_json && m_out != nullptr) {
-        std::fprintf(m_out, "%s\n", line.c_str());
-        std::fflush(m_out);
+    if (!m_json) {
+        Line(m_out, line);
     }
 }
 
 int ConsoleOutput::Finish(int code, const JsonObject& fields, const std::string& failure) {
+    if (m_unit) {
+        m_result = JsonObject().Add("exit_code", code);
+        if (!failure.empty()) {
+            m_result.Add("error", failure);
+        }
+        m_result.AddMissing(m_identity).AddMissing(fields);
+        Event("unit_result", m_result);
+        if (!m_json && !failure.empty()) {
+            Line(m_err, failure);
+        }
+        return code;
+    }
     if (m_json && m_out != nullptr) {
         JsonObject head;
         head.Add("exit_code", code);

@@ -44,6 +44,11 @@ bool StderrIsTerminal() {
     return isatty(STDERR_FILENO) == 1;
 }
 
+bool StderrTakesCursorMoves() {
+    const char* term = getenv("TERM");
+    return StderrIsTerminal() && term != nullptr && std::string(term) != "dumb";
+}
+
 std::string ResolveNodePath(const std::string& name) {
     char resolved[PATH_MAX];
     return realpath(name.c_str(), resolved) != nullptr ? resolved : name;

@@ -15,6 +15,9 @@ bool Interrupted();
 
 bool StdinIsTerminal();
 bool StderrIsTerminal();
+// Whether stderr, a terminal, takes ANSI cursor movement for live lines (Windows: switched on
+// here; a console too old for it says no, and plain lines are written instead).
+bool StderrTakesCursorMoves();
 
 // The device node a -d names, with its links resolved (Linux: /dev/brg40/by-id/... is /dev/sgN);
 // the name itself where there are no links.

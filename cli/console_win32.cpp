@@ -46,6 +46,13 @@ bool StderrIsTerminal() {
     return IsConsole(STD_ERROR_HANDLE);
 }
 
+bool StderrTakesCursorMoves() {
+    const HANDLE err = GetStdHandle(STD_ERROR_HANDLE);
+    DWORD mode = 0;
+    return GetConsoleMode(err, &mode) != 0 && ((mode & ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0 ||
+                                               SetConsoleMode(err, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0);
+}
+
 std::string ResolveNodePath(const std::string& name) {
     return name;  // device names are not links here
 }

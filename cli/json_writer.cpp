@@ -32,7 +32,26 @@ JsonObject& JsonObject::Field(const char* key, const std::string& json) {
         m_body += ',';
     }
     m_body += JsonString(key) + ':' + json;
+    m_fields.emplace_back(key, json);
     return *this;
+}
+
+JsonObject& JsonObject::AddMissing(const JsonObject& other) {
+    for (const auto& field : other.m_fields) {
+        if (!Has(field.first)) {
+            Field(field.first.c_str(), field.second);
+        }
+    }
+    return *this;
+}
+
+bool JsonObject::Has(const std::string& key) const {
+    for (const auto& field : m_fields) {
+        if (field.first == key) {
+            return true;
+        }
+    }
+    return false;
 }
 
 JsonObject& JsonObject::Add(const char* key, const std::string& text) {

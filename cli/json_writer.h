@@ -3,6 +3,8 @@
 #define BRG40_CLI_JSON_WRITER_H
 
 #include <string>
+#include <utility>
+#include <vector>
 
 // text as a JSON string, quotes included.
 std::string JsonString(const std::string& text);
@@ -17,6 +19,9 @@ public:
     JsonObject& AddBool(const char* key, bool value);
     JsonObject& AddNull(const char* key);
     JsonObject& AddRaw(const char* key, const std::string& json);  // an array or object already written
+    // The fields of other whose keys this object does not have yet, after its own.
+    JsonObject& AddMissing(const JsonObject& other);
+    bool Has(const std::string& key) const;
     // The object and a newline.
     std::string Line() const { return "{" + m_body + "}\n"; }
     std::string Text() const { return "{" + m_body + "}"; }
@@ -24,6 +29,7 @@ public:
 private:
     JsonObject& Field(const char* key, const std::string& json);
     std::string m_body;
+    std::vector<std::pair<std::string, std::string>> m_fields;  // each key and its JSON value
 };
 
 #endif

@@ -45,6 +45,9 @@ int main(int argc, char** argv) {
     ShowDeviceDiagnostics(args.trace);  // stdout carries results only
     std::unique_ptr<Trace> trace(args.trace ? new Trace(stderr, Now) : nullptr);
     CommandContext context{args, out, trace.get()};
+    if ((args.all || args.watch || args.force || args.jobs != 0) && args.words[0] != "fw") {
+        return UsageError(context, "--all, --watch, --force and --jobs belong to fw update");
+    }
     for (const Group& group : kGroups) {
         if (args.words[0] == group.name) {
             return group.run(context);

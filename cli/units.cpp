@@ -111,7 +111,11 @@ std::vector<std::string> Selectors(const Arguments& args) {
     return {};
 }
 
-bool Choose(CommandContext& context, const std::vector<Unit>& units, const std::string& selector, Unit& out, int& code) {
+bool Choose(CommandContext& context,
+            const std::vector<Unit>& units,
+            const std::string& selector,
+            Unit& out,
+            int& code) {
     brg40::UnitSelector wanted;
     if (!brg40::parse_unit_selector(selector, wanted)) {
         code = UsageError(context, "-d takes a number from 1 to 9, serial:S, path:P or a device node: " + selector);
@@ -131,8 +135,9 @@ bool Choose(CommandContext& context, const std::vector<Unit>& units, const std::
         return true;
     }
     if (matches.empty()) {
-        code = context.out.Finish(kExitNoConverter, JsonObject().AddRaw("units", UnitsJson(units)),
-                                  "no converter matches -d " + selector + (units.empty() ? "" : "; present:" + UnitLines(units)));
+        code = context.out.Finish(
+            kExitNoConverter, JsonObject().AddRaw("units", UnitsJson(units)),
+            "no converter matches -d " + selector + (units.empty() ? "" : "; present:" + UnitLines(units)));
     } else {
         code = context.out.Finish(kExitUsage, JsonObject().AddRaw("units", UnitsJson(matches)),
                                   "-d " + selector + " names more than one converter:" + UnitLines(matches));
@@ -166,7 +171,8 @@ bool SelectUnit(CommandContext& context, Unit& out, int& code) {
 int UnitUnavailable(CommandContext& context, const Unit& unit) {
     const JsonObject fields = unit.Identity().Add("status", unit.openStatus).Add("state", unit.State());
     if (unit.openStatus == BRG40_ERROR_ACCESS_DENIED) {
-        return context.out.Finish(kExitFailed, fields, "no permission to open the " + unit.Describe() + ": " + DeniedAdvice());
+        return context.out.Finish(kExitFailed, fields,
+                                  "no permission to open the " + unit.Describe() + ": " + DeniedAdvice());
     }
     return context.out.Finish(kExitFailed, fields,
                               "the " + unit.Describe() + " is held by another program; close it there first");
@@ -191,9 +197,9 @@ bool OpenConverter(CommandContext& context, Converter& converter, int& code) {
     converter.handle = brg40_open_device(unit.node.c_str(), &status);
     Called(context, "brg40_open_device(" + unit.node + ")", status);
     if (converter.handle == nullptr) {
-        code = context.out.Finish(kExitFailed, unit.Identity().Add("status", status),
-                                  "the " + unit.Describe() + " could not be opened (status " + std::to_string(status) +
-                                      ")");
+        code = context.out.Finish(
+            kExitFailed, unit.Identity().Add("status", status),
+            "the " + unit.Describe() + " could not be opened (status " + std::to_string(status) + ")");
         return false;
     }
     converter.number = unit.number;

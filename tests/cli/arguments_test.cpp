@@ -66,6 +66,11 @@ TEST(Arguments, RefusesUnknownOptionsMissingValuesAndBadNumbers) {
     EXPECT_EQ(a.devices, (std::vector<std::string>{"serial:A", "path:1-3", "/dev/sg2"}));
     EXPECT_FALSE(Parse({"fw", "update", "x", "--wait", "soon"}, a, error));
     EXPECT_FALSE(Parse({"fw", "update", "x", "--wait", "-1"}, a, error));
+    EXPECT_FALSE(Parse({"fw", "update", "x", "--jobs", "0"}, a, error));
+    EXPECT_FALSE(Parse({"fw", "update", "x", "-j", "65"}, a, error));
+    ASSERT_TRUE(Parse({"fw", "update", "x", "--all", "--force", "-j", "4"}, a, error));
+    EXPECT_TRUE(a.all && a.force && !a.watch);
+    EXPECT_EQ(a.jobs, 4u);
     EXPECT_FALSE(Parse({"fw", "update", "x", "--yes=1"}, a, error));
     EXPECT_EQ(error, "--yes takes no value");
 }

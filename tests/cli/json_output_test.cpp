@@ -91,3 +91,30 @@ TEST(ConsoleOutput, AnOutputWithoutStreamsSaysNothing) {
     quietJson.Event("phase", JsonObject());
     EXPECT_EQ(quietJson.Finish(1, JsonObject(), "x"), 1);
 }
+
+TEST(ConsoleOutput, AUnitAmongSeveralIsNamedInEveryLineAndEndsWithItsOwnResult) {
+    const JsonObject identity = JsonObject().Add("serial", "A1").Add("path", "1-3");
+    Captured out, err;
+    ConsoleOutput json(true, out.file(), err.file());
+    ConsoleOutput unit = json.ForUnit(identity, "A1");
+    unit.Event("phase", JsonObject().Add("phase", "write"));
+    EXPECT_EQ(unit.Finish(1, JsonObject().Add("path", "1-3").Add("exchanges", 40L), "Fail to write"), 1);
+    EXPECT_EQ(out.text(),
+              "{\"event\":\"phase\",\"phase\":\"write\",\"serial\":\"A1\",\"path\":\"1-3\"}\n"
+              "{\"event\":\"unit_result\",\"exit_code\":1,\"error\":\"Fail to write\",\"serial\":\"A1\","
+              "\"path\":\"1-3\",\"exchanges\":40}\n");
+    EXPECT_EQ(unit.Result().Text(),
+              "{\"exit_code\":1,\"error\":\"Fail to write\",\"serial\":\"A1\",\"path\":\"1-3\",\"exchanges\":40}");
+
+    Captured textOut, textErr;
+    std::string live;
+    ConsoleOutput text(false, textOut.file(), textErr.file());
+    ConsoleOutput plain = text.ForUnit(identity, "A1");
+    plain.Note("erase ...");
+    plain.Finish(5, JsonObject(), "mismatch");
+    EXPECT_EQ(textErr.text(), "A1: erase ...\nA1: mismatch\n");
+    ConsoleOutput viewed = text.ForUnit(identity, "A1", [&live](const std::string& line) { live += line + "|"; });
+    viewed.Print("updated");
+    EXPECT_EQ(live, "A1: updated|");
+    EXPECT_EQ(textOut.text(), "");
+}

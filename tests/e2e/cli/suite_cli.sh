@@ -235,4 +235,19 @@ b stuck_again --json -d "path:$stuck_path" fw update "$(img new105)" --yes
 e2e_expect_eq "the stuck unit by its interface path: recovered to 1.05 with its own block" \
     "$rc $(result stuck_again .version_after) $(e2e_ctl flash 3 | grep -c 'kept=1')" '0 "1.05" 1'
 e2e_ctl detach 5 >/dev/null
+
+# --- a rack: --all over three units, unit 3 at 1.05 already and unit 5 failing in its writes ------
+# Units 4 and 5 have no identity in normal mode here: each is followed through the switch in turn.
+e2e_ctl attach 4 version=1.04 >/dev/null
+e2e_ctl attach 5 version=1.04 >/dev/null
+e2e_ctl loader-fault 5 $((1 + 352 + 20)) wrongecho >/dev/null
+b rack --json fw update "$(img new105)" --all
+e2e_expect_eq "--all: unit 3 skipped, 4 written, 5 failed in update mode; exit 1 (unit 5's)" \
+    "$rc $(result rack '[.done, .skipped, .failed, (.units[] | [.number, .exit_code, .mode])]') $(e2e_ctl state | grep -c 'version=1\.05 intact=1')" \
+    '1 [1,1,1,[3,0,"normal"],[4,0,"normal"],[5,1,"update"]] 2'
+e2e_ctl loader-clear 5 >/dev/null
+b rack_again --json fw update "$(img new105)" --all
+e2e_expect_eq "--all again: unit 5 recovered with its own block, the others skipped" \
+    "$rc $(result rack_again '[.done, .skipped]') $(e2e_ctl state | grep -c 'version=1\.05 intact=1') $(e2e_ctl flash 5 | grep -c 'kept=1')" \
+    '0 [1,2] 3 1'
 e2e_end

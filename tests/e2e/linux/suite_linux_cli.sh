@@ -51,6 +51,10 @@ events() { jq -r "$2" <"$E2E_WORK/$1.out"; }
 state_of_3() { e2e_ctl state | grep '^lpt3 '; }
 state_of() { e2e_ctl state | grep "^lpt$1 "; }
 loader_count() { e2e_ctl loader-transcript "${1:-3}" | grep -c '^#'; }
+loader_reached() { test "$(loader_count "$1")" -ge "$2"; }  # for e2e_wait_until: counted at each look
+# Ctrl+C for the brg40 that the bridge runs below timeout PID (a background job of this script
+# ignores SIGINT; brg40 sets its own handler, the bridge keeps ignoring it).
+interrupt() { pkill -INT -P "$(pgrep -P "$1")"; }
 
 # --- normal mode through the library ------------------------------------------------------------
 e2e_ctl attach 3 version=1.04 >/dev/null
@@ -85,7 +89,7 @@ e2e_ctl loader-fault 3 "$stall" ignore >/dev/null
 timeout 300 "$bridge" -- "$cli" --json --trace fw update "$E2E_WORK/new105.fwu" --yes \
     >"$E2E_WORK/unplugged.out" 2>"$E2E_WORK/unplugged.err" &
 pid=$!
-e2e_wait_until 60 test "$(loader_count)" -ge "$stall"
+e2e_wait_until 60 loader_reached 3 "$stall"
 e2e_ctl unplug 3 >/dev/null
 wait "$pid"
 rc=$?
@@ -154,4 +158,61 @@ e2e_expect_grep "  ... and says so" <(result unsaved .error) 'could not be saved
 e2e_expect_grep "  ... the flash is the device's own" <(e2e_ctl flash 5) 'kept=1'
 b unsaved_again --json -d path:1-5 fw update "$E2E_WORK/new105.fwu" --yes
 e2e_expect_eq "  ... a later update with a state folder finishes it" "$rc $(result unsaved_again .version_after)" '0 "1.05"'
+# --- a rack: four units at once, one with a loader fault ------------------------------------------
+e2e_ctl detach 3 >/dev/null
+e2e_ctl detach 5 >/dev/null
+for n in 1 2 4 6; do e2e_ctl attach $n version=1.04 >/dev/null; done
+e2e_ctl loader-fault 4 $((1 + 352 + 40)) wrongecho >/dev/null
+b rack --json fw update "$E2E_WORK/new105.fwu" --all
+e2e_expect_eq "--all, unit 4 failing in its writes: exit 1 (its code), three at 1.05, unit 4 in update mode" \
+    "$rc $(e2e_ctl state | grep -c 'mode=normal version=1\.05 intact=1') $(state_of 4 | grep -c 'mode=update')" "1 3 1"
+e2e_expect_eq "  ... the result: each unit by serial with its code, versions and mode" \
+    "$(result rack '[.done, .failed, (.units[] | [.serial, .exit_code, .version_before, .version_after, .mode])]')" \
+    '[3,1,["SIM0001",0,"1.04","1.05","normal"],["SIM0002",0,"1.04","1.05","normal"],["SIM0004",1,"1.04",null,"update"],["SIM0006",0,"1.04","1.05","normal"]]'
+e2e_expect_eq "  ... every event names its unit" "$(events rack 'select(.event != "result" and .serial == null)' | wc -l)" 0
+e2e_check "  ... the faulty unit's block is kept under its serial" test -s "$STATE_DIRECTORY/preserved-serial-SIM0004.bin"
+e2e_ctl loader-clear 4 >/dev/null
+
+# Ctrl+C while all four are written (--force: three are at 1.05 already), then --all recovers them.
+before=$(loader_count 1)
+timeout 300 "$bridge" -- "$cli" --json fw update "$E2E_WORK/new105.fwu" --all --force --yes \
+    >"$E2E_WORK/rack_int.out" 2>"$E2E_WORK/rack_int.err" &
+pid=$!
+e2e_wait_until 60 loader_reached 1 $((before + 1 + 352 + 100))
+interrupt "$pid"
+wait "$pid"
+rc=$?
+e2e_expect_eq "Ctrl+C during --all: exit 130, every unit interrupted and in update mode" \
+    "$rc $(result rack_int '[.units[].exit_code] | unique') $(e2e_ctl state | grep -c 'mode=update')" "130 [130] 4"
+e2e_expect_eq "  ... each stopped between exchanges" \
+    "$(for n in 1 2 4 6; do e2e_ctl protocol-errors $n; done | grep -vc '^ok' || true)" 0
+b rack_again --json fw update "$E2E_WORK/new105.fwu" --all
+e2e_expect_eq "--all again: all four recovered to 1.05 with their own blocks, the state folder empty" \
+    "$rc $(e2e_ctl state | grep -c 'mode=normal version=1\.05 intact=1') $(for n in 1 2 4 6; do e2e_ctl flash $n; done | grep -c 'kept=1') $(ls -A "$STATE_DIRECTORY" | wc -l)" \
+    "0 4 4 0"
+
+# --- a station: units plugged in one by one while --watch runs -----------------------------------
+for n in 1 2 4 6; do e2e_ctl detach $n >/dev/null; done
+counts() { jq -c 'select(.event == "counts") | [.done, .skipped, .failed]' <"$E2E_WORK/watch.out" | tail -n 1; }
+counts_are() { test "$(counts)" = "$1"; }
+timeout 300 "$bridge" -- "$cli" --json fw update "$E2E_WORK/new105.fwu" --watch \
+    >"$E2E_WORK/watch.out" 2>"$E2E_WORK/watch.err" &
+pid=$!
+e2e_ctl attach 1 version=1.04 >/dev/null
+e2e_ctl attach 2 version=1.05 >/dev/null
+e2e_wait_until 120 counts_are "[1,1,0]"
+sleep 3  # unit 1 stays plugged in: it is not written again
+e2e_expect_eq "--watch: unit 1 written once while it stays, unit 2 (1.05) skipped" \
+    "$(counts) $(e2e_ctl loader-transcript 1 | grep -c ' 03')" "[1,1,0] 352"
+e2e_ctl detach 1 >/dev/null
+sleep 2  # unplugged long enough for the station to see it go, as a hand would
+e2e_ctl attach 1 version=1.04 >/dev/null
+e2e_ctl attach 6 version=1.03 >/dev/null
+e2e_wait_until 120 counts_are "[3,1,0]"
+interrupt "$pid"
+wait "$pid"
+rc=$?
+e2e_expect_eq "  ... unit 1 plugged in again and unit 6 written; Ctrl+C ends it with exit 0" \
+    "$rc $(result watch '[.done, .skipped, .failed, ([.units[].serial] | sort)]') $(e2e_ctl state | grep -c 'version=1\.05 intact=1')" \
+    '0 [3,1,0,["SIM0001","SIM0001","SIM0002","SIM0006"]] 3'
 e2e_end
