@@ -80,8 +80,8 @@
  *   it belongs to, and brg40_open_device opens one by them (or by its node, or a link to it such
  *   as the udev rule's /dev/brg40/by-id/...).
  * - Exclusive open: a node is opened with O_EXCL (and O_NONBLOCK, so that a node held elsewhere
- *   fails at once with status 32 instead of waiting); it keeps its number meanwhile. Read and write access to the node is
- *   needed: the udev rule shipped with the library gives it to the logged-in user.
+ *   fails at once with status 32 instead of waiting); it keeps its number meanwhile. Read and write access to the node
+ * is needed: the udev rule shipped with the library gives it to the logged-in user.
  * - Errors: a failed open or SG_IO call reports its errno as the Windows error number of the
  *   same meaning: ENOTTY, ENOSYS: 1; ENOENT: 2; EACCES, EPERM: 5; EBADF: 6; ENOMEM: 8; EBUSY: 32;
  *   EOPNOTSUPP: 50; EINVAL: 87; ENOSPC: 112; ETIMEDOUT: 121; EAGAIN: 170; EFAULT: 998; EIO: 1117;
@@ -134,22 +134,22 @@ enum {
  *  error report from the converter (the ERROR_ values of winerror.h; on Linux the errno of the
  *  same meaning becomes one of them, see @ref brg40_linux). */
 enum {
-    BRG40_ERROR_INVALID_FUNCTION = 1,        /**< the device is not a converter's driver */
-    BRG40_ERROR_FILE_NOT_FOUND = 2,          /**< no such device */
-    BRG40_ERROR_ACCESS_DENIED = 5,           /**< the user may not open the device */
-    BRG40_ERROR_INVALID_HANDLE = 6,          /**< NULL, closed or foreign handle */
-    BRG40_ERROR_NOT_ENOUGH_MEMORY = 8,       /**< the system had no memory for the request */
-    BRG40_ERROR_NOT_READY = 21,              /**< the device is not ready */
-    BRG40_ERROR_GEN_FAILURE = 31,            /**< the request failed without a reason */
-    BRG40_ERROR_SHARING_VIOLATION = 32,      /**< another program holds the device open */
-    BRG40_ERROR_NOT_SUPPORTED = 50,          /**< the request is not supported */
-    BRG40_ERROR_INVALID_PARAMETER = 87,      /**< the driver refused the request's parameters */
-    BRG40_ERROR_DISK_FULL = 112,             /**< no room on the device */
-    BRG40_ERROR_SEM_TIMEOUT = 121,           /**< the request's time-out passed */
-    BRG40_ERROR_BUSY = 170,                  /**< the driver has no room for the request now */
-    BRG40_ERROR_NOACCESS = 998,              /**< a buffer the system cannot reach */
-    BRG40_ERROR_IO_DEVICE = 1117,            /**< any other adapter or driver failure */
-    BRG40_ERROR_DEVICE_NOT_CONNECTED = 1167  /**< the converter was unplugged */
+    BRG40_ERROR_INVALID_FUNCTION = 1,       /**< the device is not a converter's driver */
+    BRG40_ERROR_FILE_NOT_FOUND = 2,         /**< no such device */
+    BRG40_ERROR_ACCESS_DENIED = 5,          /**< the user may not open the device */
+    BRG40_ERROR_INVALID_HANDLE = 6,         /**< NULL, closed or foreign handle */
+    BRG40_ERROR_NOT_ENOUGH_MEMORY = 8,      /**< the system had no memory for the request */
+    BRG40_ERROR_NOT_READY = 21,             /**< the device is not ready */
+    BRG40_ERROR_GEN_FAILURE = 31,           /**< the request failed without a reason */
+    BRG40_ERROR_SHARING_VIOLATION = 32,     /**< another program holds the device open */
+    BRG40_ERROR_NOT_SUPPORTED = 50,         /**< the request is not supported */
+    BRG40_ERROR_INVALID_PARAMETER = 87,     /**< the driver refused the request's parameters */
+    BRG40_ERROR_DISK_FULL = 112,            /**< no room on the device */
+    BRG40_ERROR_SEM_TIMEOUT = 121,          /**< the request's time-out passed */
+    BRG40_ERROR_BUSY = 170,                 /**< the driver has no room for the request now */
+    BRG40_ERROR_NOACCESS = 998,             /**< a buffer the system cannot reach */
+    BRG40_ERROR_IO_DEVICE = 1117,           /**< any other adapter or driver failure */
+    BRG40_ERROR_DEVICE_NOT_CONNECTED = 1167 /**< the converter was unplugged */
 };
 
 /** Window message posted by the slave receive operations with delivery choice nonzero:
@@ -445,9 +445,9 @@ int brg40_debug_pic_write(Brg40Handle handle, unsigned char address, unsigned ch
 
 /** A converter present now, as brg40_list_devices describes it. */
 typedef struct Brg40DeviceInfo {
-    int number;      /**< 1 to 9: its number for brg40_open_ex and brg40_find_device */
-    int open_status; /**< 0 when it can be opened now; else the Windows error of the open:
-                          32 (held by another program, "busy") or 5 (no permission, "denied") */
+    int number;                          /**< 1 to 9: its number for brg40_open_ex and brg40_find_device */
+    int open_status;                     /**< 0 when it can be opened now; else the Windows error of the open:
+                                              32 (held by another program, "busy") or 5 (no permission, "denied") */
     char node[BRG40_DEVICE_TEXT_SIZE];   /**< the device it is opened as: "/dev/sg2"; "LPT3" on Windows */
     char serial[BRG40_DEVICE_TEXT_SIZE]; /**< its USB serial number; "" when it reports none or the
                                               system does not say (Windows) */

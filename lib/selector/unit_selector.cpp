@@ -45,7 +45,8 @@ bool parse_unit_selector(const std::string& text, UnitSelector& out) {
         out.kind = UnitSelector::Path;
         return !out.value.empty();
     }
-    const bool lpt = text.size() == 4 && equal_ignoring_case(text.substr(0, 3), "LPT") && text[3] >= '1' && text[3] <= '9';
+    const bool lpt =
+        text.size() == 4 && equal_ignoring_case(text.substr(0, 3), "LPT") && text[3] >= '1' && text[3] <= '9';
     if ((!text.empty() && text[0] == '/') || lpt) {
         out.kind = UnitSelector::Node;
         out.value = text;
@@ -63,8 +64,8 @@ bool selector_names(const UnitSelector& selector, const UnitName& unit) {
         case UnitSelector::Path:
             return !unit.path.empty() && equal_ignoring_case(unit.path, selector.value);
         case UnitSelector::Node:  // a Linux node as it is, a Windows device name in any case
-            return !unit.node.empty() &&
-                   (selector.value[0] == '/' ? unit.node == selector.value : equal_ignoring_case(unit.node, selector.value));
+            return !unit.node.empty() && (selector.value[0] == '/' ? unit.node == selector.value
+                                                                   : equal_ignoring_case(unit.node, selector.value));
     }
     return false;
 }

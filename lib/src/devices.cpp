@@ -259,9 +259,9 @@ extern "C" Brg40Handle brg40_open_device(const char* selector, int* status) {
         }
     }
     Brg40Handle handle = nullptr;
-    const bool opened = chosen != nullptr && (chosen->unit.device[0] != '\0'
-                                                  ? open_described(chosen->unit, &handle) == 0
-                                                  : open_device_by_index(chosen->number, &handle) == 0);
+    const bool opened =
+        chosen != nullptr && (chosen->unit.device[0] != '\0' ? open_described(chosen->unit, &handle) == 0
+                                                             : open_device_by_index(chosen->number, &handle) == 0);
     *out = opened ? BRG40_OK : BRG40_NO_DEVICE;
     return opened ? handle : nullptr;
 }

@@ -41,7 +41,8 @@ bool BenchFace::step() {
     }
     for (auto& usb : m_usb) {
         const wire::UnitState* unit = unit_of(usb.first);
-        const bool same_place = unit != nullptr && unit->port == usb.second->port() && unit->serial == usb.second->serial();
+        const bool same_place =
+            unit != nullptr && unit->port == usb.second->port() && unit->serial == usb.second->serial();
         if (!state.in_update_mode(usb.first) || !same_place) {
             usb.second->unplug();
         }
@@ -52,9 +53,9 @@ bool BenchFace::step() {
             SgPlace place{unit.port, unit.serial, unit.vendor, unit.product};
             auto node = m_nodes.find(lpt);
             if (node == m_nodes.end()) {
-                m_nodes[lpt].reset(new MockSg(m_testbed, lpt - 1, place, [this, lpt](const ScsiRequest& r, ScsiReply& reply) {
-                    return m_link.scsi(lpt, r, reply);
-                }));
+                m_nodes[lpt].reset(new MockSg(
+                    m_testbed, lpt - 1, place,
+                    [this, lpt](const ScsiRequest& r, ScsiReply& reply) { return m_link.scsi(lpt, r, reply); }));
             } else {
                 node->second->arrive(place);
             }

@@ -57,9 +57,9 @@ public:
 private:
     UMockdevTestbed* m_testbed;
     FaceLink& m_link;
-    std::mutex m_mutex;                                // step() and usb()
-    std::map<int, std::unique_ptr<MockSg>> m_nodes;    // by unit, kept once made (see MockSg)
-    std::map<int, std::unique_ptr<MockUsb>> m_usb;     // by unit; made again when its place changes
+    std::mutex m_mutex;                              // step() and usb()
+    std::map<int, std::unique_ptr<MockSg>> m_nodes;  // by unit, kept once made (see MockSg)
+    std::map<int, std::unique_ptr<MockUsb>> m_usb;   // by unit; made again when its place changes
     std::atomic<bool> m_running{false};
     std::thread m_thread;
 };

@@ -157,12 +157,14 @@ void MockSg::arrive(const SgPlace& place) {
     std::snprintf(padded, sizeof padded, "A: vendor=%-8s\\n\nA: model=%-16s\\n\nA: rev=1.00\\n\n", place.vendor.c_str(),
                   place.product.c_str());
     const std::string address = std::to_string(next_usb_address());
-    const std::string usb = "P: " + m_usbPath + "\nE: SUBSYSTEM=usb\nE: DEVTYPE=usb_device\nE: DRIVER=usb\nE: BUSNUM=" +
-                            bus + "\nE: DEVNUM=" + address + "\nA: busnum=" + bus + "\\n\nA: devnum=" + address +
-                            "\\n\nA: speed=12\\n\nA: idVendor=" + kNormalVendor + "\\n\nA: idProduct=" + kNormalProduct +
-                            "\\n\n" + (place.serial.empty() ? "" : "A: serial=" + place.serial + "\\n\n") +
-                            "A: bConfigurationValue=1\\n\nH: descriptors=" + kStorageDescriptors + "\n";
-    const std::string scsi = "P: " + m_scsiPath + "\nE: SUBSYSTEM=scsi\nE: DEVTYPE=scsi_device\n" + padded + "A: type=0\\n\n";
+    const std::string usb =
+        "P: " + m_usbPath + "\nE: SUBSYSTEM=usb\nE: DEVTYPE=usb_device\nE: DRIVER=usb\nE: BUSNUM=" + bus +
+        "\nE: DEVNUM=" + address + "\nA: busnum=" + bus + "\\n\nA: devnum=" + address +
+        "\\n\nA: speed=12\\n\nA: idVendor=" + kNormalVendor + "\\n\nA: idProduct=" + kNormalProduct + "\\n\n" +
+        (place.serial.empty() ? "" : "A: serial=" + place.serial + "\\n\n") +
+        "A: bConfigurationValue=1\\n\nH: descriptors=" + kStorageDescriptors + "\n";
+    const std::string scsi =
+        "P: " + m_scsiPath + "\nE: SUBSYSTEM=scsi\nE: DEVTYPE=scsi_device\n" + padded + "A: type=0\\n\n";
     const std::string sg = "P: " + m_sgPath + "\nN: sg" + n + "=00\nE: DEVNAME=" + m_devnode +
                            "\nE: SUBSYSTEM=scsi_generic\nE: MAJOR=21\nE: MINOR=" + n + "\nA: dev=21:" + n + "\\n\n";
     umockdev_testbed_add_from_string(m_testbed, usb.c_str(), nullptr);

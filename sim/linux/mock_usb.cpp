@@ -87,13 +87,14 @@ void MockUsb::plug() {
     umockdev_testbed_attach_ioctl(m_testbed, node, m_handler, nullptr);
     m_attached.push_back(node);
     const std::string b = std::to_string(m_bus), d = std::to_string(m_address);
-    const std::string device = "P: " + m_hubPath + "/" + m_port +
-                               "\nN: " + std::string(node + 5) + "\nE: SUBSYSTEM=usb\nE: DEVTYPE=usb_device\n" +
-                               "E: DRIVER=usb\nE: BUSNUM=" + b + "\nE: DEVNUM=" + d + "\nE: DEVNAME=" + node +
+    const std::string device = "P: " + m_hubPath + "/" + m_port + "\nN: " + std::string(node + 5) +
+                               "\nE: SUBSYSTEM=usb\nE: DEVTYPE=usb_device\n" + "E: DRIVER=usb\nE: BUSNUM=" + b +
+                               "\nE: DEVNUM=" + d + "\nE: DEVNAME=" + node +
                                "\nE: PRODUCT=" + Hex4(kUpdateVendorId, false) + "/" + Hex4(kUpdateProductId, false) +
-                               "/100\nA: busnum=" + b + "\\n\nA: devnum=" + d + "\\n\nA: speed=12\\n\nA: idVendor=" +
-                               Hex4(kUpdateVendorId, true) + "\\n\nA: idProduct=" + Hex4(kUpdateProductId, true) +
-                               "\\n\n" + (m_serial.empty() ? "" : "A: serial=" + m_serial + "\\n\n") +
+                               "/100\nA: busnum=" + b + "\\n\nA: devnum=" + d +
+                               "\\n\nA: speed=12\\n\nA: idVendor=" + Hex4(kUpdateVendorId, true) +
+                               "\\n\nA: idProduct=" + Hex4(kUpdateProductId, true) + "\\n\n" +
+                               (m_serial.empty() ? "" : "A: serial=" + m_serial + "\\n\n") +
                                "A: bConfigurationValue=1\\n\nH: descriptors=" + DeviceDescriptors() + "\n";
     umockdev_testbed_add_from_string(m_testbed, device.c_str(), nullptr);
     m_plugged = true;

@@ -40,7 +40,7 @@ private:
 
     std::string instance_id_;  // USB\VID_1F3A&PID_0C21\SIM0001
     std::string class_key_;    // its key under DeviceClasses\{guid}
-    std::string link_name_;  // usb#vid_1f3a&pid_0c21#sim0001#{...}: the object-manager link below \??
+    std::string link_name_;    // usb#vid_1f3a&pid_0c21#sim0001#{...}: the object-manager link below \??
     std::string path_;
     std::string pipe_folder_;
     HANDLE link_ = nullptr;

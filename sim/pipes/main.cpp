@@ -87,7 +87,8 @@ int main(int argc, char** argv) {
         for (auto& entry : units) {
             const sim::wire::UnitState* unit = state.unit(entry.first);
             UnitFace& face = entry.second;
-            const bool stays = unit != nullptr && state.in_update_mode(entry.first) && InstanceOf(*unit) == face.instance;
+            const bool stays =
+                unit != nullptr && state.in_update_mode(entry.first) && InstanceOf(*unit) == face.instance;
             if (!stays && face.entry && face.entry->shown()) {
                 face.entry->erase();  // gone from the bus: Linked = 0, no link, no keys
                 say(("update-mode device of unit " + std::to_string(entry.first) + " gone").c_str());

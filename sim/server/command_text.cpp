@@ -75,8 +75,8 @@ bool parse_version(const std::string& text, uint8_t& major, uint8_t& minor) {
 bool port_path_ok(const std::string& text) {
     const size_t dash = text.find('-');
     const auto digits = [](const std::string& part) {
-        return !part.empty() && part.size() <= 3 &&
-               part.find_first_not_of("0123456789") == std::string::npos && part[0] != '0';
+        return !part.empty() && part.size() <= 3 && part.find_first_not_of("0123456789") == std::string::npos &&
+               part[0] != '0';
     };
     return dash != std::string::npos && digits(text.substr(0, dash)) && digits(text.substr(dash + 1));
 }

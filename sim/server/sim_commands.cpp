@@ -171,7 +171,8 @@ struct Commands {
         }
         for (int other : host.bench_.numbers()) {
             const UsbIdentity& taken = host.bench_.device(other)->usb();
-            if (other != static_cast<int>(n) && (taken.port == usb.port || (!usb.serial.empty() && taken.serial == usb.serial))) {
+            if (other != static_cast<int>(n) &&
+                (taken.port == usb.port || (!usb.serial.empty() && taken.serial == usb.serial))) {
                 return error("unit " + std::to_string(other) + " has that port or serial already");
             }
         }

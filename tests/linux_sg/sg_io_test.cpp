@@ -167,9 +167,15 @@ TEST_F(LinuxSgTest, SelectorsNameExactlyOneConverter) {
         int status;
         int minor;  // the converter opened
     } cases[] = {
-        {"2", 0, 3},          {"serial:a1", 0, 1},   {"path:2-1", 0, 3},         {"/dev/sg0", 0, 1},
-        {link, 0, 3},         {"3", BRG40_NO_DEVICE, 0}, {"serial:C3", BRG40_NO_DEVICE, 0},
-        {"/dev/sg1", BRG40_NO_DEVICE, 0}, {"port:1-4", BRG40_ERROR_INVALID_PARAMETER, 0},
+        {"2", 0, 3},
+        {"serial:a1", 0, 1},
+        {"path:2-1", 0, 3},
+        {"/dev/sg0", 0, 1},
+        {link, 0, 3},
+        {"3", BRG40_NO_DEVICE, 0},
+        {"serial:C3", BRG40_NO_DEVICE, 0},
+        {"/dev/sg1", BRG40_NO_DEVICE, 0},
+        {"port:1-4", BRG40_ERROR_INVALID_PARAMETER, 0},
         {"serial:", BRG40_ERROR_INVALID_PARAMETER, 0},
     };
     for (const auto& c : cases) {

@@ -78,8 +78,8 @@ TEST_F(UsbFaceTest, TheDeviceFollowsTheConverterThroughAWholeUpdate) {
     EXPECT_EQ(access("/dev/sg2", F_OK), 0) << "unit 3 in normal mode";
 
     ToUpdateMode(3);
-    ASSERT_TRUE(WaitForUsbUpdateUnits(usb.context(), 30, [] { return false; },
-                                      [](const std::vector<UpdateUnit>& units) { return !units.empty(); }));
+    ASSERT_TRUE(WaitForUsbUpdateUnits(
+        usb.context(), 30, [] { return false; }, [](const std::vector<UpdateUnit>& units) { return !units.empty(); }));
     const std::vector<UpdateUnit> units = ListUsbUpdateUnits(usb.context());
     ASSERT_EQ(units.size(), 1u);
     EXPECT_EQ(units[0].path, "1-3") << "the unit's own port";

@@ -155,13 +155,15 @@ TEST_F(UsbUpdatePipeTest, ListAndWaitFollowThePlug) {
     EXPECT_EQ(Paths(ListUsbUpdateUnits(usbContext.context())), std::vector<std::string>{"1-2"});
     usb.unplug();
     EXPECT_TRUE(ListUsbUpdateUnits(usbContext.context()).empty());
-    EXPECT_FALSE(WaitForUsbUpdateUnits(usbContext.context(), 0.3, [] { return false; }, Any));
+    EXPECT_FALSE(WaitForUsbUpdateUnits(
+        usbContext.context(), 0.3, [] { return false; }, Any));
 
     std::thread later([this] {
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
         usb.plug();
     });
-    EXPECT_TRUE(WaitForUsbUpdateUnits(usbContext.context(), 60, [] { return false; }, Any));
+    EXPECT_TRUE(WaitForUsbUpdateUnits(
+        usbContext.context(), 60, [] { return false; }, Any));
     later.join();
     EXPECT_EQ(Paths(ListUsbUpdateUnits(usbContext.context())), std::vector<std::string>{"1-2"});
 }

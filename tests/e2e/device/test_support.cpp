@@ -43,8 +43,7 @@ std::string show_lines(const std::vector<std::string>& lines) {
 }
 
 // Unit 1 of the simulator in update mode: its interface path ends in the folder of its pipes.
-const char kDevicePath[] =
-    "\\\\?\\usb#vid_1f3a&pid_0c21#sim0001#{6c0f3a9d-2b57-4e18-8d4c-91a7e5b2f036}\\brg40sim-1";
+const char kDevicePath[] = "\\\\?\\usb#vid_1f3a&pid_0c21#sim0001#{6c0f3a9d-2b57-4e18-8d4c-91a7e5b2f036}\\brg40sim-1";
 
 std::vector<std::string> transfer_lines(const char* pipe) {
     return {std::string("Attempting to open ") + kDevicePath + "\n",

@@ -27,8 +27,8 @@ int main(int argc, char** argv) {
     brg40_change_firmup_mode(device);
     brg40_close(device);
     UsbContext usb;
-    WaitForUsbUpdateUnits(usb.context(), 10, [] { return false; },
-                          [](const std::vector<UpdateUnit>& units) { return !units.empty(); });
+    WaitForUsbUpdateUnits(
+        usb.context(), 10, [] { return false; }, [](const std::vector<UpdateUnit>& units) { return !units.empty(); });
     const MinimalResult r = MinimalUsbUpdate(usb.context(), image);
     std::fprintf(stderr, "usb_client ms=%.0f exchanges=%ld ok=%d\n", r.ms, r.transfers, r.ok ? 1 : 0);
     return r.ok ? 0 : 1;
