@@ -21,7 +21,9 @@ const Option kOptions[] = {
     {"--wait", nullptr, Kind::Value},    {"--output", "-o", Kind::Value},
     {"--input", "-i", Kind::Value},      {"--reg", nullptr, Kind::Value},
     {"--setting", nullptr, Kind::Value}, {"--mode", nullptr, Kind::Value},
-    {"--param", nullptr, Kind::Value},
+    {"--param", nullptr, Kind::Value},   {"--unprotect", nullptr, Kind::Flag},
+    {"--offset", nullptr, Kind::Value},  {"--length", nullptr, Kind::Value},
+    {"--size", nullptr, Kind::Value},
 };
 
 const Option* FindOption(const std::string& word) {
@@ -70,6 +72,14 @@ bool Apply(const std::string& name, const std::string& value, Arguments& out, st
         out.setting = value;
     } else if (name == "--mode") {
         out.mode = value;
+    } else if (name == "--offset") {
+        out.offset = value;
+    } else if (name == "--length") {
+        out.length = value;
+    } else if (name == "--size") {
+        out.size = value;
+    } else if (name == "--unprotect") {
+        out.unprotect = true;
     } else {
         out.param = value;
     }

@@ -54,5 +54,6 @@ int RunEepromCommand(CommandContext& context);
 int RunPortCommand(CommandContext& context);  // gpo, led, power
 int RunSlaveCommand(CommandContext& context);
 int RunFirmwareCommand(CommandContext& context);
+int RunFlashCommand(CommandContext& context);
 
 #endif

@@ -18,9 +18,9 @@ struct Group {
 };
 
 const Group kGroups[] = {
-    {"list", RunListCommand},     {"info", RunInfoCommand},   {"i2c", RunI2cCommand},  {"spi", RunSpiCommand},
-    {"eeprom", RunEepromCommand}, {"gpo", RunPortCommand},    {"led", RunPortCommand}, {"power", RunPortCommand},
-    {"slave", RunSlaveCommand},   {"fw", RunFirmwareCommand},
+    {"list", RunListCommand},     {"info", RunInfoCommand},   {"i2c", RunI2cCommand},        {"spi", RunSpiCommand},
+    {"eeprom", RunEepromCommand}, {"gpo", RunPortCommand},    {"led", RunPortCommand},       {"power", RunPortCommand},
+    {"slave", RunSlaveCommand},   {"fw", RunFirmwareCommand}, {"spiflash", RunFlashCommand},
 };
 
 double Now() {
