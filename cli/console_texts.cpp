@@ -49,6 +49,7 @@ const char kHelpText[] =
     "  list                          converters at 1 to 9 and update-mode devices\n"
     "  info                          firmware version, hardware information, library version\n"
     "  i2c scan                      probe addresses 0x08 to 0x77, print those that answer\n"
+    "  i2c dump ADDR                 registers 0 to 255 of target ADDR, as i2cdump prints them\n"
     "  i2c read ADDR LEN [--reg R]   read LEN bytes from target ADDR (register byte R, default 0)\n"
     "  i2c write ADDR BYTES [--reg R]\n"
     "  i2c speed 1000|400|100        bus speed in kHz\n"
