@@ -11,7 +11,6 @@ constexpr size_t kHeaderSize = 8;
 constexpr size_t kParameterHeaderSize = 8;
 constexpr uint32_t kBasicMinDwords = 9;                // the first revision's length
 constexpr uint64_t kMaxSizeBytes = uint64_t{1} << 31;  // addresses and lengths stay 32-bit
-constexpr uint32_t kMaxPageShift = 15;                 // a page program fits one transfer
 
 uint32_t Dword(const uint8_t* p) {
     return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
@@ -139,12 +138,7 @@ bool ReadBasic(const uint8_t* t, uint32_t dwords, FlashGeometry& g, std::string&
     g.pageSize = (first & 4) != 0 ? 256 : 1;
     if (dwords >= 11) {
         const uint32_t eleventh = dw(11);
-        const uint32_t shift = (eleventh >> 4) & 0xF;
-        if (shift > kMaxPageShift) {
-            error = "the basic table gives a page of more than 32 KiB";
-            return false;
-        }
-        g.pageSize = 1u << shift;
+        g.pageSize = 1u << ((eleventh >> 4) & 0xF);           // up to 32 KiB: a page program fits one transfer
         const uint32_t programUnits[] = {8, 64};              // us
         const uint32_t chipUnits[] = {16, 256, 4000, 64000};  // ms
         g.pageProgramUs = TypicalTime((eleventh >> 8) & 0x3F, 5, programUnits);
