@@ -114,11 +114,7 @@ bool ReadBasic(const uint8_t* t, uint32_t dwords, FlashGeometry& g, std::string&
         const uint32_t word = dw(8 + i / 2) >> (16 * (i % 2));
         const uint32_t shift = word & 0xFF;
         EraseType e;
-        if (shift == 0 || shift > 31 || (uint64_t{1} << shift) > g.size) {
-            e.size = 0;  // absent, or no erase that this chip could carry out
-        } else {
-            e.size = 1u << shift;
-        }
+        e.size = shift == 0 || shift > 31 ? 0 : 1u << shift;  // 0: absent
         e.opcode = static_cast<uint8_t>(word >> 8);
         if (times != 0) {
             e.typicalMs = TypicalTime((times >> (4 + 7 * i)) & 0x7F, 5, eraseUnits);
@@ -171,10 +167,13 @@ void ReadFourByte(const uint8_t* t, FlashGeometry& g) {
     }
 }
 
-// Ascending by size, one type per size, none absent or smaller than a page.
-void TidyErases(std::vector<EraseType>& erases, uint32_t pageSize) {
+// Ascending by size, one type per size; none absent, smaller than a page, or not dividing the chip
+// into whole blocks.
+void TidyErases(std::vector<EraseType>& erases, uint32_t pageSize, uint64_t size) {
     erases.erase(std::remove_if(erases.begin(), erases.end(),
-                                [pageSize](const EraseType& e) { return e.size == 0 || e.size < pageSize; }),
+                                [pageSize, size](const EraseType& e) {
+                                    return e.size == 0 || e.size < pageSize || size % e.size != 0;
+                                }),
                  erases.end());
     std::stable_sort(erases.begin(), erases.end(),
                      [](const EraseType& a, const EraseType& b) { return a.size < b.size; });
@@ -242,7 +241,7 @@ bool ParseSfdp(const uint8_t* data, size_t size, SfdpInfo& info, std::string& er
     if (four >= 0 && TableEnd(info.tables[static_cast<size_t>(four)]) <= size) {
         ReadFourByte(data + info.tables[static_cast<size_t>(four)].pointer, info.geometry);
     }
-    TidyErases(info.geometry.erases, info.geometry.pageSize);
+    TidyErases(info.geometry.erases, info.geometry.pageSize, info.geometry.size);
     if (info.geometry.erases.empty()) {
         error = "the basic table gives no erase type";
         return false;

@@ -21,17 +21,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!parsed) {
         return 0;
     }
-    Check(needed <= size, "parsed from what was read");
+    Check(info.basic >= 0 && static_cast<size_t>(info.basic) < info.tables.size(), "basic table");
+    const SfdpTable& basic = info.tables[static_cast<size_t>(info.basic)];
+    Check(basic.pointer + 4 * size_t{basic.dwords} <= size && basic.pointer + 4 * size_t{basic.dwords} <= needed,
+          "the basic table parsed from what was read, and asked for");
     const FlashGeometry& g = info.geometry;
     Check(g.size > 0 && g.size <= (uint64_t{1} << 31), "size");
     Check(g.pageSize != 0 && (g.pageSize & (g.pageSize - 1)) == 0 && g.pageSize <= 32768, "page");
     Check(!g.erases.empty(), "erase types");
     for (size_t i = 0; i < g.erases.size(); ++i) {
         const uint32_t e = g.erases[i].size;
-        Check((e & (e - 1)) == 0 && e >= g.pageSize && e <= g.size, "erase size");
+        Check((e & (e - 1)) == 0 && e >= g.pageSize && g.size % e == 0, "erase size");
         Check(i == 0 || e > g.erases[i - 1].size, "erase types ascending");
     }
-    Check(info.basic >= 0 && static_cast<size_t>(info.basic) < info.tables.size(), "basic table");
 
     SpiFlashChip chip([](const uint8_t*, uint8_t*, size_t) { return -1; });
     std::string refusal;
