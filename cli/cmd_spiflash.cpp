@@ -98,6 +98,7 @@ struct Session {
         return JsonObject()
             .Add("jedec_id", HexLine(id, 3))
             .Add("size", static_cast<long>(Geometry().size))
+            .Add("source", source)
             .Add("seconds", Now() - start)
             .Add("frames", static_cast<long>(chip->Frames()));
     }
