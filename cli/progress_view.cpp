@@ -27,7 +27,14 @@ void ProgressView::Update(uint64_t done) {
     if (percent == m_percent) {
         return;
     }
-    const double elapsed = m_now() - m_start;
+    const double now = m_now();
+    const double elapsed = now - m_start;
+    // A phase of a few milliseconds would otherwise spend a good part of them writing its progress.
+    const bool due = percent == 100 || m_percent < 0 || now - m_shown >= kMinInterval;
+    if (!due) {
+        return;
+    }
+    m_shown = now;
     if (m_output.Json()) {
         if (percent / 5 != m_step) {
             m_step = percent / 5;

@@ -1,6 +1,6 @@
 // Progress of a long bench command on the console, in the forms of brg40 fw update: one bar
 // redrawn on a terminal, a line every 25 % otherwise, and with --json a phase event and a progress
-// event at every 5 % step.
+// event at every 5 % step; at most one of them every 50 ms, besides the first and the last.
 #ifndef BRG40_CLI_PROGRESS_VIEW_H
 #define BRG40_CLI_PROGRESS_VIEW_H
 
@@ -27,7 +27,9 @@ private:
     std::function<double()> m_now;
     const char* m_phase = "";
     uint64_t m_total = 0;
+    static constexpr double kMinInterval = 0.05;  // seconds
     double m_start = 0;
+    double m_shown = 0;  // when progress was last shown
     int m_percent = -1;  // last drawn
     int m_step = -1;     // last 5 % step reported in JSON
     bool m_barOnLine = false;

@@ -210,10 +210,12 @@ void SpiFlash::frame(const uint8_t* mosi, uint8_t* miso, size_t n) {
             if ((op == 0x13 || op == 0x0C) && !four_byte_op) {
                 break;
             }
-            const size_t first = data_at + (op == 0x0B || op == 0x0C ? 1 : 0);  // fast read: one dummy byte
-            for (size_t i = first; i < n; ++i) {
-                miso[i] = memory_[address];
-                address = (address + 1) & (size() - 1);
+            // Fast read: one dummy byte. The address wraps at the end of the chip.
+            for (size_t i = data_at + (op == 0x0B || op == 0x0C ? 1 : 0); i < n;) {
+                const size_t part = std::min<size_t>(n - i, size() - address);
+                std::copy_n(memory_.begin() + address, part, miso + i);
+                i += part;
+                address = 0;
             }
             break;
         }
