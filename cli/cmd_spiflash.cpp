@@ -49,6 +49,11 @@ std::string SizeText(uint64_t bytes) {
     return std::to_string(bytes) + " bytes";
 }
 
+// "1 page", "3 pages".
+std::string Count(uint64_t n, const char* what) {
+    return std::to_string(n) + " " + what + (n == 1 ? "" : "s");
+}
+
 // A number as ParseNumber takes it, with an optional K or M (KiB, MiB) after it.
 bool ParseSize(std::string text, uint64_t max, uint64_t& value) {
     uint64_t unit = 1;
@@ -505,9 +510,9 @@ int Rewrite(Session& s, const uint8_t* data) {
     const bool erase = data == nullptr;
     s.context.out.Print(std::string(erase ? "erased " : "wrote ") + std::to_string(length) + " bytes at " +
                         Address(offset) + ": " + std::to_string(plan.sectorsErased) + " of " +
-                        std::to_string(plan.sectors) + " sectors erased (" + std::to_string(plan.erases.size()) +
-                        " erase operations), " + std::to_string(plan.programs.size()) + " pages programmed, " +
-                        std::to_string(plan.sectorsUnchanged) + " sectors unchanged; verified");
+                        Count(plan.sectors, "sector") + " erased (" + Count(plan.erases.size(), "erase operation") +
+                        "), " + Count(plan.programs.size(), "page") + " programmed, " +
+                        std::to_string(plan.sectorsUnchanged) + " unchanged; verified");
     return s.context.out.Finish(kExitOk, s.Fields()
                                              .Add("offset", Address(offset))
                                              .Add("length", static_cast<long>(length))
