@@ -116,8 +116,9 @@ struct Session {
         fields.Add("phase", phase).Add("operation", f.operation).Add("stopped_at", Address(f.address));
         if (f.status != 0) {
             fields.Add("status", f.status);
+            const std::string where = f.operation == phase ? f.operation : f.operation + ", " + phase;
             return context.out.Finish(ExitCodeForStatus(f.status), fields,
-                                      f.detail + " at " + Address(f.address) + " (" + f.operation + ", " + phase + ")");
+                                      f.detail + " at " + Address(f.address) + " (" + where + ")");
         }
         return context.out.Finish(
             kExitFailed, fields,

@@ -80,7 +80,8 @@ std::vector<uint8_t> SpiFlash::sfdp_area() const {
     if (!sfdp) {
         return {};
     }
-    const bool four = size() >= kFourByteFrom;
+    const bool large = size() >= kFourByteFrom;
+    const bool four = large && four_byte_table;
     std::vector<uint8_t> area(four ? kFourByteTable + 8 : kBasicTable + 64, 0xFF);
     const uint8_t header[] = {'S', 'F', 'D', 'P', 0x06, 0x01, static_cast<uint8_t>(four ? 1 : 0), 0xFF};
     std::copy(std::begin(header), std::end(header), area.begin());
@@ -97,7 +98,7 @@ std::vector<uint8_t> SpiFlash::sfdp_area() const {
     const uint32_t chip_units[] = {16000, 256000, 4000000, 64000000};
     std::vector<uint32_t> dw(16, 0);
     // 4 KiB erase 20h everywhere, write granularity 64 bytes or more, address bytes 3 or "3 or 4".
-    dw[0] = 0xFF800000u | (four ? 1u << 17 : 0) | 0x20u << 8 | 0xE4 | 0x01;
+    dw[0] = 0xFF800000u | (large ? 1u << 17 : 0) | 0x20u << 8 | 0xE4 | 0x01;
     dw[1] = size() * 8 - 1;                                  // density in bits, minus one
     dw[7] = 0x0Cu | 0x20u << 8 | 0x0Fu << 16 | 0x52u << 24;  // erase types 1 and 2: 4 KiB 20h, 32 KiB 52h
     dw[8] = 0x10u | 0xD8u << 8;                              // erase type 3: 64 KiB D8h; no type 4
@@ -107,7 +108,7 @@ std::vector<uint8_t> SpiFlash::sfdp_area() const {
              time_field(times.chip_us, chip_units, 4, 5) << 24;
     dw[11] = 0x80000000u;  // no suspend
     dw[13] = 1u << 2;      // busy in bit 0 of the status register (05h)
-    if (four) {
+    if (large) {
         dw[15] = 0x21u << 24 | 0x001u << 14;  // enter with B7h, 4-byte opcodes; exit with E9h
     }
     for (size_t i = 0; i < dw.size(); ++i) {

@@ -70,6 +70,7 @@ public:
 
     uint8_t id[3] = {0xEF, 0x40, 0x14};  // maker, memory type, capacity (2^n bytes)
     bool sfdp = true;
+    bool four_byte_table = true;  // from 16 MiB: the SFDP area lists the 4-byte opcodes
     SpiFlashTimes times;
 
 private:

@@ -64,12 +64,14 @@ std::string apply(std::unique_ptr<SpiFlash>& flash, const std::string& key, cons
             return "id is three hex bytes: " + value;
         }
         std::copy(bytes.begin(), bytes.end(), flash->id);
-    } else if (key == "sfdp" || key == "mute") {
+    } else if (key == "sfdp" || key == "sfdp-4byte" || key == "mute") {
         if (value != "0" && value != "1") {
             return key + " is 0 or 1: " + value;
         }
         if (key == "sfdp") {
             flash->sfdp = value == "1";
+        } else if (key == "sfdp-4byte") {
+            flash->four_byte_table = value == "1";
         } else {
             flash->mute_after(value == "1" ? 0 : -1);
         }
@@ -92,8 +94,9 @@ std::string apply(std::unique_ptr<SpiFlash>& flash, const std::string& key, cons
 }  // namespace
 
 const char kSpiFlashUsage[] =
-    "N [off] [size=MIB] [id=HEX] [sfdp=0|1] [status=BYTE] [page-us=U] [sector-us=U] [block-us=U] [chip-us=U]"
-    " [status-us=U] [mute=0|1] [mute-after=FRAMES]  (size makes a new erased chip; answers its state)";
+    "N [off] [size=MIB] [id=HEX] [sfdp=0|1] [sfdp-4byte=0|1] [status=BYTE] [page-us=U] [sector-us=U]"
+    " [block-us=U] [chip-us=U] [status-us=U] [mute=0|1] [mute-after=FRAMES]"
+    "  (size makes a new erased chip; answers its state)";
 
 std::string spi_flash_command(Converter& converter, const std::vector<std::string>& words) {
     for (const std::string& word : words) {

@@ -10,8 +10,8 @@
 
 namespace sim {
 
-// spiflash N [off] [size=MIB] [id=HEX] [sfdp=0|1] [status=BYTE] [page-us=U] [sector-us=U]
-// [block-us=U] [chip-us=U] [status-us=U] [mute=0|1] [mute-after=FRAMES]: settings in order (size
+// spiflash N [off] [size=MIB] [id=HEX] [sfdp=0|1] [sfdp-4byte=0|1] [status=BYTE] [page-us=U]
+// [sector-us=U] [block-us=U] [chip-us=U] [status-us=U] [mute=0|1] [mute-after=FRAMES]: settings in order (size
 // makes a new erased chip; any setting makes a 1 MiB one when none is there), then the state.
 // words: those after N.
 std::string spi_flash_command(Converter& converter, const std::vector<std::string>& words);

@@ -112,6 +112,12 @@ b top --json spiflash write "$W/top.bin" --offset 0x1FC0000
 e2e_expect_eq "32 MiB: a write to the last 256 KiB, verified" "$rc $(result top '[.offset, .verified]')" '0 ["0x1FC0000",true]'
 e2e_ctl spiflash-save 1 "$W/chip32.bin" >/dev/null
 e2e_check "  ... it landed there (4-byte addresses)" cmp -i 0x1FC0000:0 -n 262144 "$W/chip32.bin" "$W/top.bin"
+chip size=32 sfdp-4byte=0 >/dev/null  # no 4-byte opcodes listed: the chip's 4-byte mode instead
+b mode4 --json spiflash write "$W/top.bin" --offset 0x1FC0000
+e2e_expect_eq "  ... the same through the 4-byte mode (B7h), left again at the end" \
+    "$rc $(result mode4 .verified) $(chip | grep -o 'addr4=.')" "0 true addr4=0"
+e2e_ctl spiflash-save 1 "$W/chip32.bin" >/dev/null
+e2e_check "  ... it landed there" cmp -i 0x1FC0000:0 -n 262144 "$W/chip32.bin" "$W/top.bin"
 b trace --trace spiflash id
 e2e_expect_grep "--trace: every frame with its status" "$W/trace.err" '^\[ *[0-9.]+\] < brg40_spi_transmit_master -> 0  FF EF 40 19$'
 
