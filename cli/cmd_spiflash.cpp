@@ -18,7 +18,7 @@
 
 namespace {
 
-constexpr uint64_t kMaxBytes = uint64_t{1} << 31;
+constexpr uint64_t kMaxBytes = uint64_t{1} << 30;  // as the SFDP parser allows
 constexpr uint64_t kMaxSizeWithoutSfdp = uint64_t{1} << 24;
 constexpr uint64_t kSizeUnit = 65536;
 
@@ -88,6 +88,7 @@ struct Session {
     std::string source;  // where the geometry came from
     SfdpInfo sfdp;
     std::vector<uint8_t> sfdpArea;
+    std::string sfdpProblem;  // why an SFDP area that was found is not used
     double start = Now();
     bool begun = false;
 
@@ -189,7 +190,7 @@ int Identify(Session& s) {
         return s.Failed("identification");
     }
     FlashGeometry geometry;
-    std::string sfdpProblem;
+    std::string& sfdpProblem = s.sfdpProblem;
     if (!s.sfdpArea.empty() && ParseSfdp(s.sfdpArea.data(), s.sfdpArea.size(), s.sfdp, sfdpProblem)) {
         geometry = s.sfdp.geometry;
         s.source = "SFDP " + std::to_string(s.sfdp.major) + "." + std::to_string(s.sfdp.minor);
@@ -269,6 +270,9 @@ int ShowSfdp(Session& s) {
     if (!s.context.args.outFile.empty() &&
         !WriteFileBytes(s.context.args.outFile, s.sfdpArea.data(), s.sfdpArea.size())) {
         return out.Finish(kExitFailed, s.Fields(), "cannot write " + s.context.args.outFile);
+    }
+    if (!s.sfdpProblem.empty()) {
+        return out.Finish(kExitFailed, s.Fields(), "the flash's SFDP area is not usable: " + s.sfdpProblem);
     }
     out.Print("SFDP " + std::to_string(s.sfdp.major) + "." + std::to_string(s.sfdp.minor) + ", " +
               std::to_string(s.sfdp.tables.size()) + " parameter tables:");

@@ -10,7 +10,7 @@ namespace {
 constexpr size_t kHeaderSize = 8;
 constexpr size_t kParameterHeaderSize = 8;
 constexpr uint32_t kBasicMinDwords = 9;                // the first revision's length
-constexpr uint64_t kMaxSizeBytes = uint64_t{1} << 31;  // addresses and lengths stay 32-bit
+constexpr uint64_t kMaxSizeBytes = uint64_t{1} << 30;  // 8 Gbit: far above any part; sizes stay in a long
 
 uint32_t Dword(const uint8_t* p) {
     return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
@@ -78,7 +78,7 @@ uint32_t TypicalTime(uint32_t field, int countBits, const uint32_t* units) {
 uint64_t DensityBytes(uint32_t dword) {
     if ((dword & 0x80000000u) != 0) {
         const uint32_t n = dword & 0x7FFFFFFFu;
-        return n >= 3 && n <= 34 ? (uint64_t{1} << n) / 8 : 0;
+        return n >= 3 && n <= 33 ? (uint64_t{1} << n) / 8 : 0;
     }
     const uint64_t bits = uint64_t{dword} + 1;
     return bits % 8 == 0 ? bits / 8 : 0;

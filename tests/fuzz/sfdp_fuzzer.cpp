@@ -26,7 +26,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Check(basic.pointer + 4 * size_t{basic.dwords} <= size && basic.pointer + 4 * size_t{basic.dwords} <= needed,
           "the basic table parsed from what was read, and asked for");
     const FlashGeometry& g = info.geometry;
-    Check(g.size > 0 && g.size <= (uint64_t{1} << 31), "size");
+    Check(g.size > 0 && g.size <= (uint64_t{1} << 30), "size");
     Check(g.pageSize != 0 && (g.pageSize & (g.pageSize - 1)) == 0 && g.pageSize <= 32768, "page");
     Check(!g.erases.empty(), "erase types");
     for (size_t i = 0; i < g.erases.size(); ++i) {
