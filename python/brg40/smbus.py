@@ -52,6 +52,10 @@ class SMBus:
             self._converter = None
             self._key = None
 
+    def __del__(self) -> None:
+        if getattr(self, "_converter", None) is not None:
+            self.close()
+
     def __enter__(self) -> SMBus:
         return self
 

@@ -54,6 +54,10 @@ class SpiDev:
             self._converter = None
             self._key = None
 
+    def __del__(self) -> None:
+        if getattr(self, "_converter", None) is not None:
+            self.close()
+
     def __enter__(self) -> SpiDev:
         return self
 
