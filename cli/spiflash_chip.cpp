@@ -197,7 +197,12 @@ bool SpiFlashChip::Read(uint32_t address, uint8_t* out, size_t n, const std::fun
         const size_t part = std::min(chunk, n - done);
         const uint32_t at = address + static_cast<uint32_t>(done);
         PutAddress(m_readOpcode, at);
-        std::fill(m_out.begin() + header, m_out.begin() + header + part, uint8_t{0});
+        // Zeros go out while the data comes in: clear what page programs and longer addresses left.
+        const size_t dirty = std::max(m_programmed, size_t{8});
+        if (dirty > header) {
+            std::fill(m_out.begin() + header, m_out.begin() + dirty, uint8_t{0});
+        }
+        m_programmed = 0;
         if (!Transfer(header + part, "read", at)) {
             return false;
         }
@@ -224,6 +229,7 @@ bool SpiFlashChip::Program(uint32_t address, const uint8_t* data, size_t n) {
     }
     const size_t header = PutAddress(m_programOpcode, address);
     std::memcpy(m_out.data() + header, data, n);
+    m_programmed = std::max(m_programmed, header + n);
     return Transfer(header + n, "page program", address) &&
            WaitReady(PageSeconds(m_geometry), false, "page program", address);
 }

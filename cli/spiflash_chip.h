@@ -71,6 +71,7 @@ private:
 
     SpiFrame m_frame;
     std::vector<uint8_t> m_out, m_in;
+    size_t m_programmed = 0;  // m_out may hold page data up to here; beyond it and byte 8, zeros
     FlashGeometry m_geometry;
     int m_addressBytes = 3;
     bool m_fourByteOpcodes = false;  // 13h, 12h and the 4-byte erase opcodes
