@@ -127,22 +127,22 @@ enum {
  *  error report from the converter (the ERROR_ values of winerror.h; on Linux the errno of the
  *  same meaning becomes one of them, see @ref brg40_linux). */
 enum {
-    BRG40_ERROR_INVALID_FUNCTION = 1,        /**< the device is not a converter's driver */
-    BRG40_ERROR_FILE_NOT_FOUND = 2,          /**< no such device */
-    BRG40_ERROR_ACCESS_DENIED = 5,           /**< the user may not open the device */
-    BRG40_ERROR_INVALID_HANDLE = 6,          /**< NULL, closed or foreign handle */
-    BRG40_ERROR_NOT_ENOUGH_MEMORY = 8,       /**< the system had no memory for the request */
-    BRG40_ERROR_NOT_READY = 21,              /**< the device is not ready */
-    BRG40_ERROR_GEN_FAILURE = 31,            /**< the request failed without a reason */
-    BRG40_ERROR_SHARING_VIOLATION = 32,      /**< another program holds the device open */
-    BRG40_ERROR_NOT_SUPPORTED = 50,          /**< the request is not supported */
-    BRG40_ERROR_INVALID_PARAMETER = 87,      /**< the driver refused the request's parameters */
-    BRG40_ERROR_DISK_FULL = 112,             /**< no room on the device */
-    BRG40_ERROR_SEM_TIMEOUT = 121,           /**< the request's time-out passed */
-    BRG40_ERROR_BUSY = 170,                  /**< the driver has no room for the request now */
-    BRG40_ERROR_NOACCESS = 998,              /**< a buffer the system cannot reach */
-    BRG40_ERROR_IO_DEVICE = 1117,            /**< any other adapter or driver failure */
-    BRG40_ERROR_DEVICE_NOT_CONNECTED = 1167  /**< the converter was unplugged */
+    BRG40_ERROR_INVALID_FUNCTION = 1,       /**< the device is not a converter's driver */
+    BRG40_ERROR_FILE_NOT_FOUND = 2,         /**< no such device */
+    BRG40_ERROR_ACCESS_DENIED = 5,          /**< the user may not open the device */
+    BRG40_ERROR_INVALID_HANDLE = 6,         /**< NULL, closed or foreign handle */
+    BRG40_ERROR_NOT_ENOUGH_MEMORY = 8,      /**< the system had no memory for the request */
+    BRG40_ERROR_NOT_READY = 21,             /**< the device is not ready */
+    BRG40_ERROR_GEN_FAILURE = 31,           /**< the request failed without a reason */
+    BRG40_ERROR_SHARING_VIOLATION = 32,     /**< another program holds the device open */
+    BRG40_ERROR_NOT_SUPPORTED = 50,         /**< the request is not supported */
+    BRG40_ERROR_INVALID_PARAMETER = 87,     /**< the driver refused the request's parameters */
+    BRG40_ERROR_DISK_FULL = 112,            /**< no room on the device */
+    BRG40_ERROR_SEM_TIMEOUT = 121,          /**< the request's time-out passed */
+    BRG40_ERROR_BUSY = 170,                 /**< the driver has no room for the request now */
+    BRG40_ERROR_NOACCESS = 998,             /**< a buffer the system cannot reach */
+    BRG40_ERROR_IO_DEVICE = 1117,           /**< any other adapter or driver failure */
+    BRG40_ERROR_DEVICE_NOT_CONNECTED = 1167 /**< the converter was unplugged */
 };
 
 /** Window message posted by the slave receive operations with delivery choice nonzero:
