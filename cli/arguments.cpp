@@ -25,7 +25,9 @@ const Option kOptions[] = {
     {"--setting", nullptr, Kind::Value}, {"--mode", nullptr, Kind::Value},
     {"--param", nullptr, Kind::Value},   {"--all", nullptr, Kind::Flag},
     {"--watch", nullptr, Kind::Flag},    {"--force", nullptr, Kind::Flag},
-    {"--jobs", "-j", Kind::Value},
+    {"--jobs", "-j", Kind::Value},       {"--unprotect", nullptr, Kind::Flag},
+    {"--offset", nullptr, Kind::Value},  {"--length", nullptr, Kind::Value},
+    {"--size", nullptr, Kind::Value},
 };
 
 const Option* FindOption(const std::string& word) {
@@ -87,6 +89,14 @@ bool Apply(const std::string& name, const std::string& value, Arguments& out, st
         out.setting = value;
     } else if (name == "--mode") {
         out.mode = value;
+    } else if (name == "--offset") {
+        out.offset = value;
+    } else if (name == "--length") {
+        out.length = value;
+    } else if (name == "--size") {
+        out.size = value;
+    } else if (name == "--unprotect") {
+        out.unprotect = true;
     } else {
         out.param = value;
     }

@@ -23,6 +23,8 @@ struct Arguments {
     double waitSeconds = 10.0;    // --wait: how long to wait for the update-mode device
     std::string outFile, inFile;  // -o, -i
     std::string reg, setting, mode, param;  // --reg, --setting, --mode, --param (numbers, checked by the command)
+    std::string offset, length, size;       // --offset, --length, --size (spiflash; checked there)
+    bool unprotect = false;                 // --unprotect (spiflash)
 };
 
 // Parses argv[1..argc-1]. False with a reason in error on an unknown option, a missing value, a

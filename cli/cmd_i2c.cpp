@@ -1,4 +1,4 @@
-// brg40 i2c scan | read | write | speed | pullup | reset. The target word of a transfer is the
+// brg40 i2c scan | dump | read | write | speed | pullup | reset. The target word of a transfer is the
 // device address, the target byte the register byte (--reg, default 0).
 #include <cstdio>
 #include <vector>
@@ -6,6 +6,7 @@
 #include "byte_input.h"
 #include "command_context.h"
 #include "exit_codes.h"
+#include "i2c_dump.h"
 
 namespace {
 
@@ -68,6 +69,10 @@ int RunI2cCommand(CommandContext& context) {
         if (w.size() != 2) {
             return UsageError(context, "i2c " + verb + " takes no arguments");
         }
+    } else if (verb == "dump") {
+        if (w.size() != 3 || !ParseNumber(w[2], 0x7F, address)) {
+            return UsageError(context, "i2c dump ADDR (0x00 to 0x7F)");
+        }
     } else if (verb == "read") {
         if (w.size() != 4 || !ParseNumber(w[2], 0xFFFF, address) || !ParseNumber(w[3], 0xFFFF, length) || length == 0) {
             return UsageError(context, "i2c read ADDR LEN");
@@ -88,7 +93,7 @@ int RunI2cCommand(CommandContext& context) {
             return UsageError(context, "i2c pullup VALUE");
         }
     } else {
-        return UsageError(context, "i2c scan|read|write|speed|pullup|reset");
+        return UsageError(context, "i2c scan|dump|read|write|speed|pullup|reset");
     }
 
     Converter converter;
@@ -99,6 +104,9 @@ int RunI2cCommand(CommandContext& context) {
     Brg40Handle h = converter.handle;
     if (verb == "scan") {
         return Scan(context, h);
+    }
+    if (verb == "dump") {
+        return DumpRegisters(context, h, static_cast<unsigned>(address));
     }
     int status = 0;
     std::string call;

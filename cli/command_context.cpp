@@ -1,7 +1,13 @@
 // Reporting library calls and usage errors, shared by the commands.
 #include "command_context.h"
 
+#include <chrono>
+
 #include "exit_codes.h"
+
+double Now() {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
 
 int Called(CommandContext& context, const std::string& call, int status, const unsigned char* data, size_t size) {
     if (context.trace) {

@@ -35,6 +35,9 @@ struct Converter {
 // the exit code: 3 none, 2 several or a usage error, 1 in update mode, denied or the open failed).
 bool OpenConverter(CommandContext& context, Converter& converter, int& code);
 
+// Seconds on a steady clock: durations in the output, the progress rates, the trace's times.
+double Now();
+
 // Traces a library call and its status (and bytes), and tells the exit code of the status.
 int Called(CommandContext& context,
            const std::string& call,
@@ -57,5 +60,6 @@ int RunEepromCommand(CommandContext& context);
 int RunPortCommand(CommandContext& context);  // gpo, led, power
 int RunSlaveCommand(CommandContext& context);
 int RunFirmwareCommand(CommandContext& context);
+int RunFlashCommand(CommandContext& context);
 
 #endif

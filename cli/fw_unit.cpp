@@ -243,10 +243,6 @@ bool SwitchAndFollow(CommandContext& context, const Unit& unit, TwinClaim& claim
 
 }  // namespace
 
-double Now() {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
-
 ConsoleSettings SettingsOf(const Arguments& args) {
     ConsoleSettings settings;
     settings.yes = args.yes;

@@ -20,9 +20,6 @@
 
 constexpr uint16_t kUnknownVersion = 0xFFFF;
 
-// Seconds on a steady clock.
-double Now();
-
 // How the command's options set the console's part in an update.
 ConsoleSettings SettingsOf(const Arguments& args);
 

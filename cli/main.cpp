@@ -1,5 +1,4 @@
 // brg40: the converter and its firmware updates from the command line.
-#include <chrono>
 #include <cstdio>
 #include <memory>
 
@@ -18,14 +17,10 @@ struct Group {
 };
 
 const Group kGroups[] = {
-    {"list", RunListCommand},     {"info", RunInfoCommand},   {"i2c", RunI2cCommand},  {"spi", RunSpiCommand},
-    {"eeprom", RunEepromCommand}, {"gpo", RunPortCommand},    {"led", RunPortCommand}, {"power", RunPortCommand},
-    {"slave", RunSlaveCommand},   {"fw", RunFirmwareCommand},
+    {"list", RunListCommand},     {"info", RunInfoCommand},   {"i2c", RunI2cCommand},        {"spi", RunSpiCommand},
+    {"eeprom", RunEepromCommand}, {"gpo", RunPortCommand},    {"led", RunPortCommand},       {"power", RunPortCommand},
+    {"slave", RunSlaveCommand},   {"fw", RunFirmwareCommand}, {"spiflash", RunFlashCommand},
 };
-
-double Now() {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
 
 }  // namespace
 

@@ -323,8 +323,15 @@ ScsiReply Converter::scsi(const ScsiRequest& request) {
         case 236:
             i2c_target_word = word_at(cdb, 2);
             i2c_target_byte = cdb[4];
-            if (!i2c_present.empty() &&
-                std::find(i2c_present.begin(), i2c_present.end(), i2c_target_word) == i2c_present.end()) {
+            if (i2c_target_word < 0x80 && i2c_memories.count(static_cast<uint8_t>(i2c_target_word)) != 0) {
+                I2cMemory& memory = i2c_memories[static_cast<uint8_t>(i2c_target_word)];
+                if (code == 235) {
+                    memory.read(i2c_target_byte, data, transfer);
+                } else {
+                    memory.write(i2c_target_byte, data, length);
+                }
+            } else if (!i2c_present.empty() &&
+                       std::find(i2c_present.begin(), i2c_present.end(), i2c_target_word) == i2c_present.end()) {
                 reply = sense_reply(3, 0x80, 1);  // no device acknowledged the address
             } else if (code == 235) {
                 hand_out(data, transfer, i2c_master_reply, 0xFF);
@@ -360,6 +367,10 @@ ScsiReply Converter::scsi(const ScsiRequest& request) {
         case 241:
             spi_setting = cdb[2];
             spi_master_written.assign(data, data + length);
+            if (spi_flash) {
+                spi_master_reply.resize(length);
+                spi_flash->frame(data, spi_master_reply.data(), length);
+            }
             break;
         case 242:
             hand_out(data, transfer, spi_master_reply, 0xFF);

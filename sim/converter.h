@@ -7,12 +7,15 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "flash.h"
+#include "i2c_memory.h"
 #include "loader.h"
 #include "scsi.h"
+#include "spi_flash.h"
 
 namespace sim {
 
@@ -108,6 +111,11 @@ public:
     // The I2C devices on the bus (7-bit addresses): a transfer to any other target word gets a
     // converter error, as an address nobody acknowledges. Empty: every address answers.
     std::vector<uint8_t> i2c_present;
+    // Memories on the I2C bus by 7-bit address: they answer 235 / 236 (and are present).
+    std::map<uint8_t, I2cMemory> i2c_memories;
+    // A flash on the SPI master's bus: each 241 is one chip-select frame to it, and 242 answers
+    // what it drove back. Null: 242 answers spi_master_reply.
+    std::unique_ptr<SpiFlash> spi_flash;
 
     const std::vector<CommandRecord>& transcript() const { return transcript_; }
     void clear_transcript() { transcript_.clear(); }

@@ -7,18 +7,22 @@
         print(c.firmware_version())
         eeprom = c.eeprom_read(256)
 
-Every failed call raises Brg40Error with the status, its text and what to check.
+Every failed call raises Brg40Error with the status, its text and what to check. Code written for
+Linux's smbus2 and spidev modules runs on brg40.SMBus and brg40.SpiDev.
 """
 
 from .converter import MAX_TRANSFER, Converter, DeviceInfo, HwInfo, Version, find, library_version
 from .converter import list_devices as list  # noqa: A004  (brg40.list reads as intended)
 from .errors import Brg40Error
 from .slave import Bus, SlaveBatch, SlaveReceiver
+from .smbus import SMBus
+from .spidev import SpiDev
 from .status import STATUSES, status_cause, status_text
 
 __all__ = [
     "MAX_TRANSFER", "Brg40Error", "Bus", "Converter", "DeviceInfo", "HwInfo", "STATUSES", "SlaveBatch",
     "SlaveReceiver", "Version", "find", "library_version", "list", "open", "status_cause", "status_text",
+    "SMBus", "SpiDev",  # the calls of smbus2.SMBus and spidev.SpiDev that the converter can make
 ]
 __version__ = "1.1.0"
 

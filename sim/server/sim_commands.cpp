@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "bus_device_text.h"
 #include "command_text.h"
 #include "os_errors.h"
 #include "sim_host.h"
@@ -524,6 +525,34 @@ struct Commands {
         return error("unknown field: " + w[2]);
     }
 
+    static std::string spiflash(SimHost& host, const Words& w) {
+        std::string answer;
+        Converter* c = device(host, w[1], answer);
+        return c == nullptr ? answer : spi_flash_command(*c, Words(w.begin() + 2, w.end()));
+    }
+
+    static std::string spiflash_file(SimHost& host, const Words& w) {
+        std::string answer;
+        Converter* c = device(host, w[1], answer);
+        return c == nullptr ? answer : spi_flash_file(*c, w[0] == "spiflash-load", w[2], w.size() > 3 ? w[3] : "");
+    }
+
+    static std::string i2c_memory(SimHost& host, const Words& w) {
+        std::string answer;
+        Converter* c = device(host, w[1], answer);
+        return c == nullptr ? answer : i2c_memory_command(*c, Words(w.begin() + 2, w.end()));
+    }
+
+    static std::string record(SimHost& host, const Words& w) {
+        std::string answer;
+        Converter* c = device(host, w[1], answer);
+        if (c == nullptr || (w[2] != "on" && w[2] != "off")) {
+            return c == nullptr ? answer : error("record N on|off");
+        }
+        c->set_recording(w[2] == "on");
+        return "ok";
+    }
+
     static std::string shutdown(SimHost& host, const Words&) {
         host.shutdown_ = true;
         host.note("shutdown");
@@ -559,6 +588,12 @@ const Commands::Entry Commands::kTable[] = {
      " spi-master-reply i2c-present hw slave-status: hex)",
      3, &Commands::set},
     {"get", "N FIELD  (the fields of set, and debug)", 2, &Commands::get},
+    {"spiflash", kSpiFlashUsage, 1, &Commands::spiflash},
+    {"spiflash-load", "N PATH [OFFSET]  (the file's bytes into the chip)", 2, &Commands::spiflash_file},
+    {"spiflash-save", "N PATH  (the whole chip into the file)", 2, &Commands::spiflash_file},
+    {"i2c-memory", "N ADDR [off | HEX]  (a 256-byte memory at the address; answers its bytes)", 2,
+     &Commands::i2c_memory},
+    {"record", "N on|off  (the transcript; off for long transfers)", 2, &Commands::record},
     {"shutdown", "", 0, &Commands::shutdown},
     {nullptr, nullptr, 0, nullptr},
 };

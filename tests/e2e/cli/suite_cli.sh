@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # brg40.exe against the simulated converter: list, info and the bench commands with their JSON
-# parsed and the device's state checked; i2c scan finding the devices on the bus; fw check and
-# fw update with every exit code caused for real (0 to 5 and 130); recovery from update mode;
+# parsed and the device's state checked (spiflash on the simulated SPI flash among them); i2c scan
+# finding the devices on the bus; fw check and fw update with every exit code caused for real (0 to
+# 5 and 130); recovery from update mode;
 # Ctrl+C (SIGINT to the Wine process) during the writes, then fw update again completing.
 #   suite_cli.sh BRG40_EXE FWU_GEN_EXE
 set -uo pipefail
@@ -83,6 +84,20 @@ e2e_expect_eq "i2c pullup 3" "$rc $(get pullup)" "0 3"
 e2e_ctl set 3 spi-master-reply A5C3 >/dev/null
 b spi_xfer --json spi xfer 0x12 34
 e2e_expect_eq "spi xfer: sent and received" "$rc $(get spi-written) $(result spi_xfer .received)" '0 1234 "A5 C3"'
+
+# spiflash: a 25-series flash on the SPI master; 256 KiB written, verified and found on the chip.
+e2e_ctl spiflash 3 size=1 >/dev/null
+python3 -c 'import random, sys; sys.stdout.buffer.write(random.Random(5).randbytes(262144))' >"$APP/flash.bin"
+b flash_write --json spiflash write "$(e2e_winpath "$APP/flash.bin")" --offset 0x40000
+e2e_expect_eq "spiflash write: exit 0, from the SFDP table, verified" \
+    "$rc $(result flash_write '[.jedec_id, .source, .pages_programmed, .verified]')" '0 ["EF 40 14","SFDP 1.6",1024,true]'
+e2e_ctl spiflash-save 3 "$E2E_WORK/flash_chip.bin" >/dev/null
+e2e_check "  ... the chip holds the bytes at 0x40000" cmp -i 0x40000:0 -n 262144 "$E2E_WORK/flash_chip.bin" "$APP/flash.bin"
+e2e_ctl spiflash 3 status=0x1C >/dev/null
+b flash_locked spiflash erase
+e2e_expect_eq "spiflash erase of a protected chip: exit 1" "$rc" 1
+e2e_expect_grep "  ... says so" "$E2E_WORK/flash_locked.err" 'write-protected.*--unprotect clears them first'
+e2e_ctl spiflash 3 off >/dev/null
 
 printf '\x10\x20\x30\x40' >"$APP/eeprom.bin"
 b ee_write eeprom write -i "$(e2e_winpath "$APP/eeprom.bin")"
