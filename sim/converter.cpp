@@ -162,12 +162,12 @@ Converter::Converter(Identity identity, uint8_t major, uint8_t minor, uint32_t s
     flash_.bytes[0x5FF9] = static_cast<uint8_t>(sum >> 8);
 }
 
-void Converter::fail_command(uint8_t code, const ScsiReply& reply, int times) {
+void Converter::fail_command(uint8_t code, const ScsiReply& reply, int times, bool carried) {
     if (times == 0) {
         failures_.erase(code);
         return;
     }
-    failures_[code] = {reply, times};
+    failures_[code] = {reply, times, carried};
 }
 
 ScsiReply Converter::scsi(const ScsiRequest& request) {
@@ -259,13 +259,19 @@ ScsiReply Converter::scsi(const ScsiRequest& request) {
     if (record != nullptr && request.direction == Direction::Out && has_data) {
         record->data_out.assign(request.data, request.data + request.transfer_length);
     }
+    bool answerInjected = false;
+    ScsiReply injected;
     auto failure = failures_.find(code);
     if (failure != failures_.end()) {
-        const ScsiReply injected = failure->second.first;
-        if (failure->second.second > 0 && --failure->second.second == 0) {
+        injected = failure->second.reply;
+        const bool carried = failure->second.carried;
+        if (failure->second.times > 0 && --failure->second.times == 0) {
             failures_.erase(failure);
         }
-        return finish(injected);
+        if (!carried) {
+            return finish(injected);
+        }
+        answerInjected = true;
     }
 
     ScsiReply reply;
@@ -408,7 +414,7 @@ ScsiReply Converter::scsi(const ScsiRequest& request) {
     if (record != nullptr && request.direction == Direction::In && has_data) {
         record->data_in.assign(data, data + transfer);
     }
-    return finish(reply);
+    return finish(answerInjected ? injected : reply);
 }
 
 void Converter::pipe_write(const uint8_t* data, size_t size) {

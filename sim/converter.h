@@ -88,8 +88,10 @@ public:
     std::vector<uint8_t> preserved_value() const { return preserved_; }
 
     // Fault injection on the normal-mode face: the next `times` requests with this command code
-    // (0x12 for INQUIRY) get `reply` instead of being carried out (times < 0: every one).
-    void fail_command(uint8_t code, const ScsiReply& reply, int times = -1);
+    // (0x12 for INQUIRY) get `reply` instead of being carried out (times < 0: every one). carried:
+    // they are carried out and then answered with `reply` (a device that left the bus before the
+    // status phase of a command it did carry out).
+    void fail_command(uint8_t code, const ScsiReply& reply, int times = -1, bool carried = false);
     void clear_failures() { failures_.clear(); }
 
     // Device state the tests look at and set.
@@ -132,7 +134,12 @@ private:
     bool plugged_ = true;
     bool recording_ = true;
     std::vector<uint8_t> preserved_;
-    std::map<uint8_t, std::pair<ScsiReply, int>> failures_;
+    struct InjectedFailure {
+        ScsiReply reply;
+        int times;
+        bool carried;
+    };
+    std::map<uint8_t, InjectedFailure> failures_;
     std::vector<CommandRecord> transcript_;
     std::vector<std::string> errors_;
 };

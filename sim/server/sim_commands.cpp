@@ -243,17 +243,22 @@ struct Commands {
             reply.os_error = static_cast<uint32_t>(a);
             next = 5;
         } else {
-            return error("usage: fail N CODE sense KEY ASC ASCQ [TIMES] | fail N CODE oserror ERROR [TIMES]");
+            return error(
+                "usage: fail N CODE sense KEY ASC ASCQ [TIMES] [carried] | fail N CODE oserror ERROR [TIMES] "
+                "[carried]");
         }
         int count = -1;
-        if (w.size() > next) {
+        const bool carried = w.back() == "carried";
+        const size_t end = carried ? w.size() - 1 : w.size();
+        if (end > next) {
             if (!parse_number(w[next], 1000000, times) || times == 0) {
                 return error("times is a count from 1: " + w[next]);
             }
             count = static_cast<int>(times);
         }
-        c->fail_command(static_cast<uint8_t>(code), reply, count);
-        host.note("fail lpt" + w[1] + " " + w[2] + " " + reply_text(reply) + " times=" + std::to_string(count));
+        c->fail_command(static_cast<uint8_t>(code), reply, count, carried);
+        host.note("fail lpt" + w[1] + " " + w[2] + " " + reply_text(reply) + " times=" + std::to_string(count) +
+                  (carried ? " carried" : ""));
         return "ok";
     }
 
@@ -568,7 +573,8 @@ const Commands::Entry Commands::kTable[] = {
     {"detach", "N", 1, &Commands::detach},
     {"unplug", "N", 1, &Commands::plug},
     {"replug", "N", 1, &Commands::plug},
-    {"fail", "N CODE sense KEY ASC ASCQ [TIMES] | N CODE oserror ERROR [TIMES]", 4, &Commands::fail},
+    {"fail", "N CODE sense KEY ASC ASCQ [TIMES] [carried] | N CODE oserror ERROR [TIMES] [carried]", 4,
+     &Commands::fail},
     {"clear-failures", "N", 1, &Commands::clear_failures},
     {"loader-fault", "N EXCHANGE none|noreply|wrongecho|short|ignore", 3, &Commands::loader_fault},
     {"loader-clear", "N", 1, &Commands::loader_clear},

@@ -21,15 +21,21 @@ std::string hex_byte(uint8_t b) {
 }
 
 // Makes the file that stands for a device, once: Wine keeps its SG_IO state per file identity,
-// so a device file is never recreated while a test run lasts.
+// so a device file is never recreated while a test run lasts. Every device file is a hard link to
+// one file: Wine keeps that state for five file identities at most, and a bench has nine units
+// (the interposer tells them apart by the name each was opened by).
 void ensure_file(const std::string& path) {
     struct stat st;
     if (stat(path.c_str(), &st) == 0) {
         return;
     }
-    if (FILE* f = std::fopen(path.c_str(), "w")) {
-        std::fclose(f);
+    const std::string shared = path.substr(0, path.rfind('/') + 1) + "units";
+    if (stat(shared.c_str(), &st) != 0) {
+        if (FILE* f = std::fopen(shared.c_str(), "w")) {
+            std::fclose(f);
+        }
     }
+    link(shared.c_str(), path.c_str());
 }
 
 }  // namespace
