@@ -115,7 +115,7 @@ int CheckSession(CommandContext& context, bool close) {
     const bool matched = check == UpdateStop::Completed && !s.pipe.Stopped();
     JsonObject fields = s.Fields().AddBool("matched", matched).AddBool("closed", close && matched);
     if (s.pipe.Stopped()) {
-        return context.out.Finish(kExitInterrupted, fields, "interrupted; the converter stays in update mode");
+        return context.out.Finish(InterruptExitCode(), fields, "interrupted; the converter stays in update mode");
     }
     if (!matched) {
         const StopReport report = ReportOfStop(check);

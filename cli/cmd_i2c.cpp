@@ -7,11 +7,9 @@
 #include "command_context.h"
 #include "exit_codes.h"
 #include "i2c_dump.h"
+#include "i2c_scan.h"
 
 namespace {
-
-constexpr unsigned kFirstAddress = 0x08;
-constexpr unsigned kLastAddress = 0x77;
 
 std::string Hex2(unsigned value) {
     char text[8];
@@ -20,15 +18,7 @@ std::string Hex2(unsigned value) {
 }
 
 int Scan(CommandContext& context, Brg40Handle handle) {
-    std::vector<unsigned> found;
-    for (unsigned address = kFirstAddress; address <= kLastAddress; ++address) {
-        unsigned char buffer[2];  // a read of one byte needs two
-        const int status = brg40_i2c_read_master(handle, static_cast<unsigned short>(address), 0, 1, buffer);
-        Called(context, "brg40_i2c_read_master(" + Hex2(address) + ", 1)", status);
-        if (status == BRG40_OK) {
-            found.push_back(address);
-        }
-    }
+    const std::vector<unsigned> found = ScanI2c(context, handle);
     // The grid of i2cdetect: rows of 16 addresses, "--" where nothing answered.
     context.out.Print("     0  1  2  3  4  5  6  7  8  9  a  b  c  d  e  f");
     for (unsigned row = 0; row < 0x80; row += 0x10) {
@@ -39,7 +29,7 @@ int Scan(CommandContext& context, Brg40Handle handle) {
             for (unsigned f : found) {
                 hit = hit || f == address;
             }
-            const char* cell = address < kFirstAddress || address > kLastAddress ? "   " : hit ? nullptr : " --";
+            const char* cell = address < kFirstI2cAddress || address > kLastI2cAddress ? "   " : hit ? nullptr : " --";
             at += cell ? std::snprintf(line + at, sizeof line - at, "%s", cell)
                        : std::snprintf(line + at, sizeof line - at, " %02x", address);
         }

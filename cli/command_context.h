@@ -60,6 +60,7 @@ int RunEepromCommand(CommandContext& context);
 int RunPortCommand(CommandContext& context);  // gpo, led, power
 int RunSlaveCommand(CommandContext& context);
 int RunFirmwareCommand(CommandContext& context);
+int RunSelftestCommand(CommandContext& context);  // what a user can run safely and report
 int RunFlashCommand(CommandContext& context);
 
 #endif

@@ -8,10 +8,18 @@
 // First thing in main: the platform's safe settings for a program that loads libraries.
 void PrepareProcess();
 
-// From now on Ctrl+C (and Ctrl+Break) no longer ends the program but sets the interrupted flag.
+// From now on Ctrl+C (and Ctrl+Break; SIGTERM and SIGHUP on POSIX systems) no longer ends the
+// program but sets the interrupted flag: the exchange in progress finishes and the command
+// reports where it left the converter. A second Ctrl+C within 2 s ends the program at once, with
+// the warning set below.
 void WatchInterrupt();
 // True once the user interrupted. Safe from any thread.
 bool Interrupted();
+// The exit code of an interrupted command: 128 + the signal (130 Ctrl+C, 143 SIGTERM, 129 SIGHUP).
+int InterruptExitCode();
+// What a second Ctrl+C that ends the program at once says about the state it leaves (the last
+// text set wins; 300 bytes at most).
+void SetInterruptWarning(const std::string& text);
 
 bool StdinIsTerminal();
 bool StderrIsTerminal();

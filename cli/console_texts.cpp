@@ -80,6 +80,9 @@ const char kHelpText[] =
     "  fw verify                     read the flash back and check it (the session stays open)\n"
     "  fw finish                     the check, then the close byte when it matches\n"
     "\n"
+    "  selftest [FILE]               list, info, EEPROM read, I2C scan, fw check of FILE and (Linux) the\n"
+    "                                sg module, the node's access, holders and udev record; changes nothing\n"
+    "\n"
     "BYTES: hex bytes (0x1f 20 ff) or @FILE. Numbers: decimal or 0x hex.\n"
     "Options: -d UNIT the converter: N, serial:S, path:P or a device node (default: $BRG40_DEVICE, or the\n"
     "only one present); --json one JSON object per line on stdout; --trace every command and reply on\n"
@@ -92,4 +95,5 @@ const char kHelpText[] =
     "  3    no converter found (or none that -d names)\n"
     "  4    image refused (file, size, checksum, model) or version question answered No\n"
     "  5    read-back mismatch (the converter stays in update mode; run brg40 fw update again)\n"
-    "  130  interrupted\n";
+    "  130  interrupted\n"
+    "  143  ended by SIGTERM (129: SIGHUP; Linux), after the exchange in progress\n";

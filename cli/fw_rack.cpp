@@ -102,7 +102,7 @@ std::string OutcomeOf(const RackUnit& u) {
     } else if (u.track.left == UnitLeft::Normal) {
         where = "back in normal mode";
     }
-    return (u.code == kExitInterrupted ? "interrupted (exit " : "failed (exit ") + std::to_string(u.code) +
+    return (u.code == InterruptExitCode() ? "interrupted (exit " : "failed (exit ") + std::to_string(u.code) +
            "): " + where;
 }
 
@@ -172,7 +172,7 @@ public:
                 break;
             case Plan::Write:
                 if (Interrupted()) {
-                    u.code = out.Finish(kExitInterrupted, JsonObject(versions).AddNull("version_after"),
+                    u.code = out.Finish(InterruptExitCode(), JsonObject(versions).AddNull("version_after"),
                                         "interrupted before its update began; it stays as it was");
                 } else {
                     u.code = UpdateOneUnit(context, settings, u.unit, &m_image, m_path, u.before, start, u.track);

@@ -121,7 +121,7 @@ int RunAndClose(FwSession& s,
         "Interrupted after the last complete exchange. The converter stays in update mode; run " + again +
         " again to finish.";
     if (s.pipe.Stopped()) {
-        return context.out.Finish(kExitInterrupted, fields.AddNull("version_after"), interrupted);
+        return context.out.Finish(InterruptExitCode(), fields.AddNull("version_after"), interrupted);
     }
     if (run == UpdateStop::Declined) {
         return context.out.Finish(kExitRefused, fields.AddNull("version_after"),
@@ -147,7 +147,7 @@ int RunAndClose(FwSession& s,
                  .Add("version_before", VersionText(before));
     if (s.pipe.Stopped()) {
         return context.out.Finish(
-            kExitInterrupted, fields.AddNull("version_after"),
+            InterruptExitCode(), fields.AddNull("version_after"),
             check == UpdateStop::CloseNotSent
                 ? "Interrupted before the close byte. The converter stays in update mode; run `brg40 -d " +
                       s.updated.Selector() + " fw finish` to check the flash and close the session."
@@ -211,7 +211,7 @@ bool SwitchAndFollow(CommandContext& context, const Unit& unit, TwinClaim& claim
         });
     if (!found) {
         if (Interrupted()) {
-            code = context.out.Finish(kExitInterrupted, unit.Identity(),
+            code = context.out.Finish(InterruptExitCode(), unit.Identity(),
                                       "interrupted while waiting for the update-mode device");
         } else {
             code = context.out.Finish(
@@ -348,6 +348,9 @@ int UpdateOneUnit(CommandContext& context,
                   uint16_t before,
                   double start,
                   UnitTrack& track) {
+    SetInterruptWarning(
+        "a converter being updated may be left in update mode; `brg40 list` shows it, and `brg40 -d UNIT fw "
+        "update FILE` finishes its update");
     TwinClaim claim;
     UpdateUnit twin = unit.updateUnit;
     if (unit.update) {

@@ -17,9 +17,10 @@ struct Group {
 };
 
 const Group kGroups[] = {
-    {"list", RunListCommand},     {"info", RunInfoCommand},   {"i2c", RunI2cCommand},        {"spi", RunSpiCommand},
-    {"eeprom", RunEepromCommand}, {"gpo", RunPortCommand},    {"led", RunPortCommand},       {"power", RunPortCommand},
-    {"slave", RunSlaveCommand},   {"fw", RunFirmwareCommand}, {"spiflash", RunFlashCommand},
+    {"list", RunListCommand},   {"info", RunInfoCommand},      {"i2c", RunI2cCommand},
+    {"spi", RunSpiCommand},     {"eeprom", RunEepromCommand},  {"gpo", RunPortCommand},
+    {"led", RunPortCommand},    {"power", RunPortCommand},     {"slave", RunSlaveCommand},
+    {"fw", RunFirmwareCommand}, {"spiflash", RunFlashCommand}, {"selftest", RunSelftestCommand},
 };
 
 }  // namespace

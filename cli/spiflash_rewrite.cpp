@@ -66,7 +66,7 @@ int Rewrite(Session& s, const uint8_t* data) {
     const WritePlan plan = PlanWrite(g, span, current.data(), target.data());
     auto interrupted = [&s](const char* phase, uint32_t address) {
         s.progress.End();
-        return s.context.out.Finish(kExitInterrupted,
+        return s.context.out.Finish(InterruptExitCode(),
                                     s.Fields().Add("phase", phase).Add("stopped_at", Address(address)),
                                     "interrupted at " + Address(address) + " in the " + phase +
                                         ": the region is partly changed; run the command again");

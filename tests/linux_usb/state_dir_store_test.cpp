@@ -8,6 +8,8 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <tuple>
+#include <vector>
 
 #include "preserved_file_name.h"
 #include "state_dir_store.h"
@@ -94,6 +96,23 @@ TEST(StateDirStoreFolder, AUserWithoutRootRightsGetsTheirOwnStateFolder) {
     EXPECT_EQ(StateDirStore::FolderFor(nullptr, false, "relative", "/home/ann"), "/home/ann/.local/state/brg40");
     EXPECT_EQ(StateDirStore::FolderFor("/run/s", false, "/home/ann/.state", "/home/ann"), "/run/s");
     EXPECT_EQ(StateDirStore::FolderFor("", true, "/home/ann/.state", "/home/ann"), "/var/lib/brg40");
+}
+
+TEST_F(StateDirStoreTest, RootThroughSudoFindsTheCopyOfTheUsersStoppedRunAndForgetsItEverywhere) {
+    EXPECT_EQ(StateDirStore::OtherFoldersFor(true, "ann", "/home/ann"),
+              std::vector<std::string>{"/home/ann/.local/state/brg40"});
+    for (const auto& [root, user, home] : {std::make_tuple(false, "ann", "/home/ann"), std::make_tuple(true, "", "/x"),
+                                           std::make_tuple(true, "root", "/root"), std::make_tuple(true, "ann", "")}) {
+        EXPECT_TRUE(StateDirStore::OtherFoldersFor(root, user, home).empty()) << root << user << home;
+    }
+    StateDirStore user(root + "/ann");
+    ASSERT_TRUE(user.Save("serial-A1", a));
+    StateDirStore asRoot(root + "/var", {root + "/ann"});
+    uint8_t got[16] = {};
+    ASSERT_TRUE(asRoot.Load("serial-A1", got));
+    EXPECT_EQ(0, std::memcmp(got, a, 16));
+    asRoot.Remove("serial-A1");
+    EXPECT_FALSE(user.Load("serial-A1", got));
 }
 
 TEST_F(StateDirStoreTest, MissingParentFoldersAreMade) {

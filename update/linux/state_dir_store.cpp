@@ -4,6 +4,7 @@
 #include "state_dir_store.h"
 
 #include <fcntl.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -40,7 +41,38 @@ bool SyncFolder(const std::string& folder) {
     return synced;
 }
 
+bool LoadFrom(const std::string& path, uint8_t (&block)[kPreservedSize]) {
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    struct stat info = {};
+    uint8_t bytes[kPreservedSize];
+    const bool whole = fstat(fd, &info) == 0 && info.st_size == kPreservedSize &&
+                       read(fd, bytes, kPreservedSize) == static_cast<ssize_t>(kPreservedSize);
+    close(fd);
+    if (whole) {
+        std::memcpy(block, bytes, kPreservedSize);
+    }
+    return whole;
+}
+
 }  // namespace
+
+std::vector<std::string> StateDirStore::OtherFolders() {
+    const char* user = std::getenv("SUDO_USER");
+    const passwd* entry = user != nullptr && *user != '\0' ? getpwnam(user) : nullptr;
+    return OtherFoldersFor(geteuid() == 0, user, entry != nullptr ? entry->pw_dir : nullptr);
+}
+
+std::vector<std::string> StateDirStore::OtherFoldersFor(bool root, const char* sudoUser, const char* sudoUserHome) {
+    if (!root || sudoUser == nullptr || *sudoUser == '\0' || std::string(sudoUser) == "root" ||
+        sudoUserHome == nullptr || *sudoUserHome != '/') {
+        return {};
+    }
+    // Their XDG_STATE_HOME is not known here: the default one.
+    return {FolderFor(nullptr, false, nullptr, sudoUserHome)};
+}
 
 std::string StateDirStore::DefaultFolder() {
     return FolderFor(std::getenv("STATE_DIRECTORY"), geteuid() == 0, std::getenv("XDG_STATE_HOME"),
@@ -67,9 +99,15 @@ std::string StateDirStore::FolderFor(const char* stateDirectory,
 bool StateDirStore::Save(const std::string& deviceId, const uint8_t (&block)[kPreservedSize]) {
     // The folder and its parents (~/.local/state may not exist yet); one that cannot be made
     // fails the save, and the run goes on with its copy in memory.
+    // A folder made here is synced into its parent, so that after a power cut the copy is not in a
+    // folder that was never recorded.
     for (size_t slash = m_folder.find('/', 1);; slash = m_folder.find('/', slash + 1)) {
         const std::string part = m_folder.substr(0, slash);
-        if (mkdir(part.c_str(), 0755) != 0 && errno != EEXIST) {
+        if (mkdir(part.c_str(), 0755) == 0) {
+            if (!SyncFolder(part.substr(0, part.rfind('/') > 0 ? part.rfind('/') : 1))) {
+                return false;
+            }
+        } else if (errno != EEXIST) {
             return false;
         }
         if (slash == std::string::npos) {
@@ -92,22 +130,20 @@ bool StateDirStore::Save(const std::string& deviceId, const uint8_t (&block)[kPr
 }
 
 bool StateDirStore::Load(const std::string& deviceId, uint8_t (&block)[kPreservedSize]) {
-    const std::string path = m_folder + "/" + PreservedFileName(deviceId);
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        return false;
+    if (LoadFrom(m_folder + "/" + PreservedFileName(deviceId), block)) {
+        return true;
     }
-    struct stat info = {};
-    uint8_t bytes[kPreservedSize];
-    const bool whole = fstat(fd, &info) == 0 && info.st_size == kPreservedSize &&
-                       read(fd, bytes, kPreservedSize) == static_cast<ssize_t>(kPreservedSize);
-    close(fd);
-    if (whole) {
-        std::memcpy(block, bytes, kPreservedSize);
+    for (const std::string& folder : m_others) {
+        if (LoadFrom(folder + "/" + PreservedFileName(deviceId), block)) {
+            return true;
+        }
     }
-    return whole;
+    return false;
 }
 
 void StateDirStore::Remove(const std::string& deviceId) {
     unlink((m_folder + "/" + PreservedFileName(deviceId)).c_str());
+    for (const std::string& folder : m_others) {
+        unlink((folder + "/" + PreservedFileName(deviceId)).c_str());
+    }
 }

@@ -5,6 +5,7 @@
 #define BRG40_STATE_DIR_STORE_H
 
 #include <string>
+#include <vector>
 
 #include "preserved_store.h"
 
@@ -18,8 +19,17 @@ public:
     // The same from the values given (null: unset).
     static std::string FolderFor(const char* stateDirectory, bool root, const char* xdgStateHome, const char* home);
 
-    explicit StateDirStore(std::string folder = DefaultFolder()) : m_folder(std::move(folder)) {}
+    // Where else a copy may wait: root running brg40 through sudo also looks in the state folder of
+    // the user who called sudo (an update they began without root and that was stopped).
+    static std::vector<std::string> OtherFolders();
+    // The same from the values given (null: unset); sudoUserHome: that user's home folder.
+    static std::vector<std::string> OtherFoldersFor(bool root, const char* sudoUser, const char* sudoUserHome);
 
+    explicit StateDirStore(std::string folder = DefaultFolder(), std::vector<std::string> others = OtherFolders())
+        : m_folder(std::move(folder)), m_others(std::move(others)) {}
+
+    // Saves in the store's folder only; Load looks there first, then in the others; Remove forgets
+    // the copy everywhere, so that none is found again after the update ended.
     bool Save(const std::string& deviceId, const uint8_t (&block)[kPreservedSize]) override;
     bool Load(const std::string& deviceId, uint8_t (&block)[kPreservedSize]) override;
     void Remove(const std::string& deviceId) override;
@@ -27,6 +37,7 @@ public:
 
 private:
     std::string m_folder;
+    std::vector<std::string> m_others;
 };
 
 #endif

@@ -158,6 +158,50 @@ e2e_expect_grep "  ... and says so" <(result unsaved .error) 'could not be saved
 e2e_expect_grep "  ... the flash is the device's own" <(e2e_ctl flash 5) 'kept=1'
 b unsaved_again --json -d path:1-5 fw update "$E2E_WORK/new105.fwu" --yes
 e2e_expect_eq "  ... a later update with a state folder finishes it" "$rc $(result unsaved_again .version_after)" '0 "1.05"'
+# --- the switch answered "no device" by a converter that did switch; SIGTERM; Ctrl+C twice ----------
+e2e_ctl fail 5 254 oserror 31 1 carried >/dev/null
+b carried --json --trace -d serial:B5 fw update "$E2E_WORK/new105.fwu" --yes
+e2e_expect_eq "a switch that fails after the converter left: the update goes on to 1.05" \
+    "$rc $(result carried .version_after)" '0 "1.05"'
+e2e_expect_grep "  ... and --trace says so" "$E2E_WORK/carried.err" 'reported status 31, but the converter.s update-mode device appeared'
+before=$(loader_count 5)
+timeout 300 "$bridge" -- "$cli" --json -d serial:B5 fw update "$E2E_WORK/new105.fwu" --yes \
+    >"$E2E_WORK/term.out" 2>"$E2E_WORK/term.err" &
+pid=$!
+e2e_wait_until 60 loader_reached 5 $((before + 1 + 352 + 50))
+pkill -TERM -P "$(pgrep -P "$pid")"
+wait "$pid"
+rc=$?
+e2e_expect_eq "SIGTERM during the writes: exit 143 (in the result too), update mode, no exchange cut" \
+    "$rc $(result term .exit_code) $(state_of 5 | grep -c 'mode=update') $(e2e_ctl protocol-errors 5 | grep -vc '^ok')" \
+    "143 143 1 0"
+before=$(loader_count 5)
+e2e_ctl loader-fault 5 $((before + 1 + 20)) ignore >/dev/null  # an exchange that never ends
+timeout 300 "$bridge" -- "$cli" -d path:1-5 fw update "$E2E_WORK/new105.fwu" --yes \
+    >"$E2E_WORK/twice.out" 2>"$E2E_WORK/twice.err" &
+pid=$!
+e2e_wait_until 60 loader_reached 5 $((before + 1 + 20))
+interrupt "$pid"
+interrupt "$pid"  # within the second the hanging exchange waits for its reply
+wait "$pid"
+rc=$?
+e2e_expect_eq "Ctrl+C twice within 2 s while an exchange hangs: ends at once with 130" "$rc" 130
+e2e_expect_grep "  ... warning that the converter may be left in update mode" "$E2E_WORK/twice.err" \
+    'ended at once: a converter being updated may be left in update mode'
+e2e_ctl loader-clear 5 >/dev/null
+b twice_again --json -d path:1-5 fw update "$E2E_WORK/new105.fwu" --yes
+e2e_expect_eq "  ... and fw update recovers it" "$rc $(result twice_again .version_after)" '0 "1.05"'
+
+# --- selftest: what a user can run and attach to a report ---------------------------------------------
+e2e_ctl set 5 i2c-present 50 >/dev/null
+device_state() { for field in eeprom outputs power led; do e2e_ctl get 5 "$field"; done; state_of 5; }
+state_before=$(device_state)
+b selftest --json -d serial:B5 selftest "$E2E_WORK/new105.fwu"
+e2e_expect_eq "selftest: every check of the converter and the system named, the converter's all pass" \
+    "$(result selftest '[.serial, ([.checks[].name] | join(",")), ([.checks[] | select(.name != "udev") | .ok] | all)]')" \
+    '["B5","list,info,eeprom,i2c scan,fw check,sg module,node,holders,udev",true]'
+e2e_expect_eq "  ... it changed nothing on the converter" "$(device_state)" "$state_before"
+
 # --- a rack: four units at once, one with a loader fault ------------------------------------------
 e2e_ctl detach 3 >/dev/null
 e2e_ctl detach 5 >/dev/null
