@@ -1,6 +1,8 @@
 // Hex and file byte input, and hex output.
 #include "byte_input.h"
 
+#include "file_open.h"
+
 #include <cstdio>
 
 namespace {
@@ -46,7 +48,7 @@ bool ParseHexWord(std::string word, std::vector<uint8_t>& out) {
 }  // namespace
 
 bool ReadFileBytes(const std::string& path, std::vector<uint8_t>& out) {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
+    std::FILE* file = OpenFile(path.c_str(), "rb");
     if (file == nullptr) {
         return false;
     }
@@ -61,7 +63,7 @@ bool ReadFileBytes(const std::string& path, std::vector<uint8_t>& out) {
 }
 
 bool WriteFileBytes(const std::string& path, const uint8_t* data, size_t size) {
-    std::FILE* file = std::fopen(path.c_str(), "wb");
+    std::FILE* file = OpenFile(path.c_str(), "wb");
     if (file == nullptr) {
         return false;
     }

@@ -90,8 +90,8 @@ int Update(CommandContext& context, const std::string& path) {
     if (verdict != UpdateStop::Completed) {
         return Refused(context, asking, verdict, fields());
     }
-    if (InstallUpdateDriverIfBeside()) {  // step 2
-        context.out.Note("update-mode driver installed from brg40fup.inf");
+    if (!InstallDriverBeside(context, fields(), code)) {  // step 2
+        return code;
     }
     return UpdateOneUnit(context, settings, unit, &image, path, before, start, track);
 }

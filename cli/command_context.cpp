@@ -3,6 +3,7 @@
 
 #include <chrono>
 
+#include "console_seam.h"
 #include "exit_codes.h"
 
 double Now() {
@@ -17,8 +18,10 @@ int Called(CommandContext& context, const std::string& call, int status, const u
 }
 
 int CallFailed(CommandContext& context, const std::string& call, int status) {
-    return context.out.Finish(ExitCodeForStatus(status), JsonObject().Add("status", status),
-                              call + " failed with status " + std::to_string(status));
+    return context.out.Finish(
+        ExitCodeForStatus(status), JsonObject().Add("status", status),
+        call + " failed with status " + std::to_string(status) +
+            (status == BRG40_ERROR_ACCESS_DENIED ? std::string(" (no permission): ") + DeniedAdvice() : ""));
 }
 
 int UsageError(CommandContext& context, const std::string& what) {

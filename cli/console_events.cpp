@@ -2,6 +2,7 @@
 #include "console_events.h"
 
 #include "console_texts.h"
+#include "console_write.h"
 #include "exit_codes.h"
 
 const char* PhaseName(UpdatePhase phase) {
@@ -44,7 +45,7 @@ ConsoleEvents::ConsoleEvents(const ConsoleSettings& settings,
 
 void ConsoleEvents::EndBar() {
     if (m_barOnLine) {
-        std::fputc('\n', m_output.Err());
+        WriteText(m_output.Err(), "\n");
         m_barOnLine = false;
     }
 }
@@ -63,8 +64,7 @@ bool ConsoleEvents::ConfirmOlderOrEqual(uint16_t imageVersion, uint16_t) {
         yes = true;
         how = "--yes";
     } else if (m_settings.canAsk && !m_output.Json()) {
-        std::fputs(prompt.c_str(), m_output.Err());
-        std::fflush(m_output.Err());
+        WriteText(m_output.Err(), prompt);
         char line[32] = {};
         yes = std::fgets(line, sizeof line, m_in) != nullptr && (line[0] == 'y' || line[0] == 'Y');
         how = nullptr;
@@ -109,8 +109,7 @@ void ConsoleEvents::Progress(UpdatePhase phase, uint32_t done, uint32_t total) {
     } else if (m_settings.terminalBar && m_settings.bar) {
         m_settings.bar(name, percent, elapsed > 0 ? done / elapsed : 0.0);
     } else if (m_settings.terminalBar) {
-        std::fprintf(m_output.Err(), "\r%s", BarLine(name, percent, elapsed, done).c_str());
-        std::fflush(m_output.Err());
+        WriteText(m_output.Err(), "\r" + BarLine(name, percent, elapsed, done));
         m_barOnLine = true;
     } else if (percent % 25 == 0 && percent > 0) {
         m_output.Note(BarLine(name, percent, elapsed, done));

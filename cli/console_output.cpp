@@ -1,6 +1,8 @@
 // Writing results, events and failures.
 #include "console_output.h"
 
+#include "console_write.h"
+
 namespace {
 
 // fields' members after the first one(s) already written.
@@ -27,8 +29,7 @@ void ConsoleOutput::Line(std::FILE* stream, const std::string& line) {
     if (m_lines) {
         m_lines(text);
     } else if (stream != nullptr) {
-        std::fprintf(stream, "%s\n", text.c_str());
-        std::fflush(stream);  // a reader of the pipe sees each line when it happens
+        WriteText(stream, text + "\n");  // flushed: a reader of the pipe sees each line when it happens
     }
 }
 
@@ -73,11 +74,9 @@ int ConsoleOutput::Finish(int code, const JsonObject& fields, const std::string&
             head.Add("error", failure);
         }
         const std::string text = Merge(head.Text().substr(0, head.Text().size() - 1), fields);
-        std::fprintf(m_out, "{\"event\":\"result\",%s\n", text.substr(1).c_str());
-        std::fflush(m_out);
+        WriteText(m_out, "{\"event\":\"result\"," + text.substr(1) + "\n");
     } else if (!m_json && m_err != nullptr && !failure.empty()) {
-        std::fprintf(m_err, "brg40: %s\n", failure.c_str());
-        std::fflush(m_err);
+        WriteText(m_err, "brg40: " + failure + "\n");
     }
     return code;
 }

@@ -8,20 +8,9 @@
 #include <time.h>
 #include <unistd.h>
 
-#include <atomic>
+#include "interrupt_state.h"
 
 namespace {
-
-std::atomic<bool> interrupted{false};
-std::atomic<int> firstSignal{0};
-std::atomic<long long> lastCtrlC{0};  // milliseconds on the monotonic clock; 0: none yet
-static_assert(std::atomic<bool>::is_always_lock_free, "set from a signal handler");
-static_assert(std::atomic<long long>::is_always_lock_free, "set from a signal handler");
-
-// The warning is written from the handler: two buffers, the one not shown is filled, then shown.
-constexpr size_t kWarningSize = 320;
-char warnings[2][kWarningSize] = {{"the exchange in progress was cut off"}, {}};
-std::atomic<const char*> warning{warnings[0]};
 
 long long MonotonicMilliseconds() {
     timespec now = {};
@@ -30,23 +19,18 @@ long long MonotonicMilliseconds() {
 }
 
 void OnInterrupt(int signal) {
-    if (signal == SIGINT) {
-        const long long now = MonotonicMilliseconds();
-        const long long last = lastCtrlC.exchange(now);
-        if (last != 0 && now - last <= 2000) {
-            // The user insists: end now, saying what may be left half done.
-            const char* text = warning.load();
-            const char head[] = "\nbrg40: ended at once: ";
-            ssize_t ignored = write(STDERR_FILENO, head, sizeof head - 1);
-            ignored = write(STDERR_FILENO, text, strlen(text));
-            ignored = write(STDERR_FILENO, "\n", 1);
-            (void)ignored;
-            _exit(128 + SIGINT);
-        }
+    InterruptState& state = TheInterruptState();
+    if (signal == SIGINT && state.CtrlCEndsNow(MonotonicMilliseconds())) {
+        // The user insists: end now, saying what may be left half done.
+        const char* text = state.Warning();
+        const char head[] = "\nbrg40: ended at once: ";
+        ssize_t ignored = write(STDERR_FILENO, head, sizeof head - 1);
+        ignored = write(STDERR_FILENO, text, strlen(text));
+        ignored = write(STDERR_FILENO, "\n", 1);
+        (void)ignored;
+        _exit(128 + SIGINT);
     }
-    int none = 0;
-    firstSignal.compare_exchange_strong(none, signal);
-    interrupted = true;  // the workers finish their exchanges and stop by themselves
+    state.Request(128 + signal);  // the workers finish their exchanges and stop by themselves
 }
 
 }  // namespace
@@ -57,6 +41,7 @@ void PrepareProcess() {
 }
 
 void WatchInterrupt() {
+    TheInterruptState();  // made here, not first in a handler
     struct sigaction action = {};
     action.sa_handler = OnInterrupt;
     sigemptyset(&action.sa_mask);
@@ -64,21 +49,6 @@ void WatchInterrupt() {
     for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
         sigaction(signal, &action, nullptr);
     }
-}
-
-bool Interrupted() {
-    return interrupted;
-}
-
-int InterruptExitCode() {
-    const int signal = firstSignal;
-    return 128 + (signal != 0 ? signal : SIGINT);
-}
-
-void SetInterruptWarning(const std::string& text) {
-    char* next = warning.load() == warnings[0] ? warnings[1] : warnings[0];
-    snprintf(next, kWarningSize, "%s", text.c_str());
-    warning = next;
 }
 
 bool StdinIsTerminal() {

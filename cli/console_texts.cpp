@@ -95,5 +95,7 @@ const char kHelpText[] =
     "  3    no converter found (or none that -d names)\n"
     "  4    image refused (file, size, checksum, model) or version question answered No\n"
     "  5    read-back mismatch (the converter stays in update mode; run brg40 fw update again)\n"
+    "  6    no permission to open the converter or install the driver (Windows: run brg40 from a\n"
+    "       console opened with Run as administrator)\n"
     "  130  interrupted\n"
     "  143  ended by SIGTERM (129: SIGHUP; Linux), after the exchange in progress\n";

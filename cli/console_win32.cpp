@@ -3,35 +3,43 @@
 
 #include <windows.h>
 
-#include <atomic>
 #include <cstdio>
+
+#include "interrupt_state.h"
 
 namespace {
 
-std::atomic<bool> interrupted{false};
-std::atomic<ULONGLONG> lastCtrlC{0};  // GetTickCount64 of the last Ctrl+C; 0: none yet
-
-// Two buffers: the one not shown is filled, then shown (the handler runs on a thread of its own).
-constexpr size_t kWarningSize = 320;
-char warnings[2][kWarningSize] = {{"the exchange in progress was cut off"}, {}};
-std::atomic<const char*> warning{warnings[0]};
+void SleepMs(int ms) {
+    Sleep(static_cast<DWORD>(ms));
+}
 
 BOOL WINAPI OnConsoleControl(DWORD event) {
-    if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT) {
-        const ULONGLONG now = GetTickCount64();
-        const ULONGLONG last = lastCtrlC.exchange(now);
-        if (last != 0 && now - last <= 2000) {
-            // The user insists: end now, saying what may be left half done.
-            char line[kWarningSize + 32];
-            const int n = std::snprintf(line, sizeof line, "\nbrg40: ended at once: %s\n", warning.load());
-            DWORD written = 0;
-            WriteFile(GetStdHandle(STD_ERROR_HANDLE), line, n > 0 ? static_cast<DWORD>(n) : 0, &written, nullptr);
-            ExitProcess(130);
-        }
-        interrupted = true;
-        return TRUE;  // handled: the workers finish their exchanges and stop by themselves
+    InterruptState& state = TheInterruptState();
+    switch (event) {
+        case CTRL_C_EVENT:
+        case CTRL_BREAK_EVENT:
+            if (state.CtrlCEndsNow(static_cast<long long>(GetTickCount64()))) {
+                // The user insists: end now, saying what may be left half done.
+                char line[400];
+                const int n = std::snprintf(line, sizeof line, "\nbrg40: ended at once: %s\n", state.Warning());
+                DWORD written = 0;
+                WriteFile(GetStdHandle(STD_ERROR_HANDLE), line, n > 0 ? static_cast<DWORD>(n) : 0, &written, nullptr);
+                ExitProcess(130);
+            }
+            return TRUE;  // handled: the workers finish their exchanges and stop by themselves
+        case CTRL_CLOSE_EVENT:
+        case CTRL_LOGOFF_EVENT:
+        case CTRL_SHUTDOWN_EVENT:
+            // Windows ends the process as soon as this handler returns, and at the latest about 5 s
+            // after a close (log-off and shut-down give no more): the handler holds on, so that the
+            // exchange in progress finishes, the preserved-block copy is on disk and the result is
+            // written before the process goes.
+            state.Request(130);
+            state.WaitForFinish(4500, SleepMs);
+            return TRUE;
+        default:
+            return FALSE;
     }
-    return FALSE;
 }
 
 bool IsConsole(DWORD which) {
@@ -48,21 +56,8 @@ void PrepareProcess() {
 }
 
 void WatchInterrupt() {
+    TheInterruptState();
     SetConsoleCtrlHandler(OnConsoleControl, TRUE);
-}
-
-bool Interrupted() {
-    return interrupted;
-}
-
-int InterruptExitCode() {
-    return 130;
-}
-
-void SetInterruptWarning(const std::string& text) {
-    char* next = warning.load() == warnings[0] ? warnings[1] : warnings[0];
-    std::snprintf(next, kWarningSize, "%s", text.c_str());
-    warning = next;
 }
 
 bool StdinIsTerminal() {

@@ -33,6 +33,9 @@ int ExitCodeForStatus(int status) {
     if (status == BRG40_OK) {
         return kExitOk;
     }
+    if (status == BRG40_ERROR_ACCESS_DENIED) {
+        return kExitDenied;
+    }
     return status == BRG40_NO_DEVICE ? kExitNoConverter : kExitFailed;
 }
 

@@ -13,10 +13,12 @@ enum ExitCode : int {
     kExitNoConverter = 3,    // no converter found
     kExitRefused = 4,        // image refused (file, size, checksum, model) or version question answered No
     kExitMismatch = 5,       // read-back mismatch: the converter stays in update mode
+    kExitDenied = 6,         // no permission to open the converter or install the driver (status 5)
     kExitInterrupted = 130,  // interrupted (Ctrl+C)
 };
 
-// A library status: 0 succeeds, "no device" (-21) means no converter, anything else failed.
+// A library status: 0 succeeds, "no device" (-21) means no converter, 5 (access denied) no
+// permission, anything else failed.
 int ExitCodeForStatus(int status);
 
 // How brg40 reports the way a run or a check of the update engine ended: the exit code, and the

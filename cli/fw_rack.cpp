@@ -310,8 +310,8 @@ int UpdateRack(CommandContext& context, const std::string& path) {
         }
         write = write || u.plan == Plan::Write;
     }
-    if (write && InstallUpdateDriverIfBeside()) {
-        context.out.Note("update-mode driver installed from brg40fup.inf");
+    if (write && !InstallDriverBeside(context, JsonObject().AddRaw("units", Identities(chosen)), code)) {
+        return code;
     }
     Rack rack(context, path, image);
     std::vector<const RackUnit*> order;

@@ -15,6 +15,7 @@
 #include "console_seam.h"
 #include "console_texts.h"
 #include "exit_codes.h"
+#include "file_open.h"
 #include "programming_run.h"
 #include "version_text.h"
 #include "workers.h"
@@ -113,7 +114,7 @@ int RunAndClose(FwSession& s,
     const std::string left = "The converter stays in update mode; run " + again + " again to write it.";
     const double runStart = Now();
     const UpdateStop run = image != nullptr ? WriteImage(*image, s.events, s.pipe, s.state)
-                                            : RunProgramming(path.c_str(), before, s.events, s.pipe, s.state);
+                                            : RunProgramming(path.c_str(), before, s.events, s.pipe, s.state, OpenFile);
     s.events.EndBar();
     const double checkStart = Now();
     JsonObject fields = s.Fields().Add("version_before", VersionText(before));
@@ -264,7 +265,23 @@ int Refused(CommandContext& context, ConsoleEvents& events, UpdateStop reason, c
 
 UpdateStop JudgeImage(const Arguments& args, const std::string& path, CheckedImage& image) {
     return CheckImage(
-        path.c_str(), [&args] { return args.allowModelChange; }, image);
+        path.c_str(), [&args] { return args.allowModelChange; }, image, OpenFile);
+}
+
+bool InstallDriverBeside(CommandContext& context, const JsonObject& fields, int& code) {
+    switch (InstallUpdateDriverIfBeside()) {
+        case DriverInstall::NotBeside:
+            return true;
+        case DriverInstall::Attempted:
+            context.out.Note("update-mode driver installed from brg40fup.inf");
+            return true;
+        case DriverInstall::Denied:
+            break;
+    }
+    code = context.out.Finish(kExitDenied, fields,
+                              std::string("the update-mode driver could not be installed (no permission): ") +
+                                  DeniedAdvice() + "; nothing was switched");
+    return false;
 }
 
 uint16_t ReadUnitVersion(CommandContext& context, const Unit& unit) {

@@ -31,6 +31,10 @@ UpdateStop JudgeImage(const Arguments& args, const std::string& path, CheckedIma
 // device: the tool's message and its exit code.
 int Refused(CommandContext& context, ConsoleEvents& events, UpdateStop reason, const JsonObject& fields);
 
+// Step 2: the update-mode driver from the .inf beside the program, before any unit is switched.
+// False with the result written (exit 6) when Windows refused it for want of administrator rights.
+bool InstallDriverBeside(CommandContext& context, const JsonObject& fields, int& code);
+
 // The version of a unit in normal mode (kUnknownVersion when it does not answer, or in update
 // mode), through the library; opened and closed again.
 uint16_t ReadUnitVersion(CommandContext& context, const Unit& unit);

@@ -1,4 +1,5 @@
-// brg40: the converter and its firmware updates from the command line.
+// brg40: the converter and its firmware updates from the command line. The program's entry point
+// is the platform's (entry_posix.cpp, entry_win32.cpp): it hands over the arguments in UTF-8.
 #include <cstdio>
 #include <memory>
 
@@ -6,7 +7,9 @@
 #include "command_context.h"
 #include "console_seam.h"
 #include "console_texts.h"
+#include "entry.h"
 #include "exit_codes.h"
+#include "interrupt_state.h"
 #include "update_link.h"
 
 namespace {
@@ -25,7 +28,7 @@ const Group kGroups[] = {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int Brg40Main(int argc, const char* const* argv) {
     PrepareProcess();
     Arguments args;
     std::string error;
@@ -46,7 +49,9 @@ int main(int argc, char** argv) {
     }
     for (const Group& group : kGroups) {
         if (args.words[0] == group.name) {
-            return group.run(context);
+            const int code = group.run(context);
+            TheInterruptState().Finish();  // a console handler that waits for the result may return
+            return code;
         }
     }
     return UsageError(context, "unknown command " + args.words[0]);

@@ -2,6 +2,8 @@
 // cleared and written again.
 #include "rack_view.h"
 
+#include "console_write.h"
+
 #include <algorithm>
 #include <mutex>
 
@@ -68,6 +70,5 @@ void RackView::Draw(const std::string& above, bool force) {
         out += "\r\033[K" + line + "\n";
     }
     m_drawn = m_labels.size();
-    std::fputs(out.c_str(), m_stream);
-    std::fflush(m_stream);
+    WriteText(m_stream, out);
 }

@@ -171,7 +171,7 @@ bool SelectUnit(CommandContext& context, Unit& out, int& code) {
 int UnitUnavailable(CommandContext& context, const Unit& unit) {
     const JsonObject fields = unit.Identity().Add("status", unit.openStatus).Add("state", unit.State());
     if (unit.openStatus == BRG40_ERROR_ACCESS_DENIED) {
-        return context.out.Finish(kExitFailed, fields,
+        return context.out.Finish(kExitDenied, fields,
                                   "no permission to open the " + unit.Describe() + ": " + DeniedAdvice());
     }
     return context.out.Finish(kExitFailed, fields,

@@ -75,9 +75,12 @@ void SealImage(uint8_t* imageBuffer, uint32_t length, const uint8_t* preservedBl
     StoreTrailerChecksum(imageBuffer, length, ImageChecksum(imageBuffer, length - kTrailerSize));
 }
 
-UpdateStop CheckImage(const char* path, const std::function<bool()>& allowModelChange, CheckedImage& image) {
+UpdateStop CheckImage(const char* path,
+                      const std::function<bool()>& allowModelChange,
+                      CheckedImage& image,
+                      FileOpener open) {
     ImageFile file;
-    if (!file.Open(path)) {
+    if (!file.Open(path, open)) {
         return UpdateStop::ImageUnreadable;
     }
     const long fileLength = file.Length();
@@ -131,9 +134,9 @@ ImageFileLook LookAtImageFile(const char* path) {
     return look;
 }
 
-bool ImageFile::Open(const char* path) {
+bool ImageFile::Open(const char* path, FileOpener open) {
     Close();
-    m_file = std::fopen(path, "rb");
+    m_file = open(path, "rb");
     return m_file != nullptr;
 }
 

@@ -11,7 +11,10 @@
 #include "image_checksum.h"
 #include "update_events.h"
 
-constexpr uint32_t kImageSize = 22528;         // flash 0x000800 to 0x005FFF, image offset 0 = 0x000800
+constexpr uint32_t kImageSize = 22528;  // flash 0x000800 to 0x005FFF, image offset 0 = 0x000800
+// Opens a file by name, as std::fopen does.
+using FileOpener = std::FILE* (*)(const char* path, const char* mode);
+
 constexpr uint32_t kMaxImageFileSize = 22536;  // longer files are not firmware for this model
 constexpr uint32_t kImageBufferSize = 24576;   // imageBuffer, filled with 0xFF before the file is read
 constexpr uint32_t kTrailerSize = 9;           // the last 9 bytes of the file
@@ -84,7 +87,12 @@ struct CheckedImage {
 // judged (closed before anything is said about its contents), read whole and judged by its
 // checksum and then its tag; allowModelChange is asked only once the checksum has passed.
 // Completed with image filled; else ImageUnreadable, NotFirmware or ChecksumMismatch.
-UpdateStop CheckImage(const char* path, const std::function<bool()>& allowModelChange, CheckedImage& image);
+// open: how the program opens a file by the name it holds (the dialog's names are in the ANSI code
+// page, as std::fopen takes them; brg40's are UTF-8, opened through the wide API on Windows).
+UpdateStop CheckImage(const char* path,
+                      const std::function<bool()>& allowModelChange,
+                      CheckedImage& image,
+                      FileOpener open = std::fopen);
 
 // What "[1] Reference" shows of a chosen file: whether it could be read whole within the longest
 // firmware length, and the version it carries (none for a file shorter than a version).
@@ -103,7 +111,7 @@ public:
     ImageFile& operator=(const ImageFile&) = delete;
     ~ImageFile() { Close(); }
 
-    bool Open(const char* path);
+    bool Open(const char* path, FileOpener open = std::fopen);
     // The file's length in bytes; -1 when it cannot be told.
     long Length();
     // Reads length bytes from the start into buffer; false when fewer arrive.

@@ -24,10 +24,11 @@ UpdateStop RunProgramming(const char* path,
                           uint16_t currentVersion,
                           UpdateEvents& events,
                           UpdatePipe& pipe,
-                          FirmupProgramState& state) {
+                          FirmupProgramState& state,
+                          FileOpener open) {
     CheckedImage image;
     const UpdateStop verdict = CheckImage(
-        path, [&events] { return events.AllowModelChange(); }, image);
+        path, [&events] { return events.AllowModelChange(); }, image, open);
     if (verdict != UpdateStop::Completed) {
         return End(events, verdict);
     }

@@ -12,12 +12,14 @@
 
 // The whole run from a file: CheckImage, the question when the image is not newer than
 // currentVersion (0xFFFF: unknown), then WriteImage. Sends no command before the file has passed
-// its rules and the question. Ends with events.Ended(reason) and returns the reason.
+// its rules and the question. Ends with events.Ended(reason) and returns the reason. open: as for
+// CheckImage.
 UpdateStop RunProgramming(const char* path,
                           uint16_t currentVersion,
                           UpdateEvents& events,
                           UpdatePipe& pipe,
-                          FirmupProgramState& state);
+                          FirmupProgramState& state,
+                          FileOpener open = std::fopen);
 
 // The device part of a run, for an image that passed CheckImage (and the question): reads the
 // device's preserved block, carries it into a copy of the image of its own, erases the application

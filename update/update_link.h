@@ -45,9 +45,11 @@ bool WaitForUpdateUnits(double seconds,
                         const std::function<bool()>& stop,
                         const std::function<bool(const std::vector<UpdateUnit>&)>& done);
 
-// Installs the update-mode driver from the setup information file beside the program. False,
-// with nothing attempted, when no such file is there, and always on Linux (no driver is needed).
-bool InstallUpdateDriverIfBeside();
+// Installs the update-mode driver from the setup information file beside the program. NotBeside,
+// with nothing attempted, when no such file is there, and always on Linux (no driver is needed);
+// Denied when the installation was refused for want of administrator rights.
+enum class DriverInstall { NotBeside, Attempted, Denied };
+DriverInstall InstallUpdateDriverIfBeside();
 
 // The diagnostic lines of the device routines: on stderr when shown (--trace), else dropped.
 void ShowDeviceDiagnostics(bool shown);

@@ -558,6 +558,15 @@ struct Commands {
         return "ok";
     }
 
+    static std::string access(SimHost& host, const Words& w) {
+        unsigned long n = 0;
+        if (!parse_number(w[1], 9, n) || n == 0 || (w[2] != "denied" && w[2] != "granted")) {
+            return error("usage: access N denied|granted");
+        }
+        host.deny(static_cast<int>(n), w[2] == "denied");
+        return "ok";
+    }
+
     static std::string shutdown(SimHost& host, const Words&) {
         host.shutdown_ = true;
         host.note("shutdown");
@@ -600,6 +609,7 @@ const Commands::Entry Commands::kTable[] = {
     {"i2c-memory", "N ADDR [off | HEX]  (a 256-byte memory at the address; answers its bytes)", 2,
      &Commands::i2c_memory},
     {"record", "N on|off  (the transcript; off for long transfers)", 2, &Commands::record},
+    {"access", "N denied|granted  (Wine: LPTn opens with access denied)", 2, &Commands::access},
     {"shutdown", "", 0, &Commands::shutdown},
     {nullptr, nullptr, 0, nullptr},
 };

@@ -107,19 +107,36 @@ void SimHost::sync() {
         if (wanted) {
             ensure_file(file);
         }
-        if (prefix_.empty()) {
-            continue;
-        }
-        const std::string link = prefix_ + "/dosdevices/lpt" + std::to_string(n);
-        unlink(link.c_str());
-        if (wanted && symlink(file.c_str(), link.c_str()) != 0) {
-            note("error: cannot link " + link + ": " + std::strerror(errno));
-        }
+        link_device(n, wanted);
     }
     ++now.generation;
     state_ = now;
     note("state generation=" + std::to_string(state_.generation) + " lpt=" + numbers_of(state_.lpt_mask) +
          " update=" + numbers_of(state_.update_mask));
+}
+
+void SimHost::link_device(int n, bool present) {
+    if (prefix_.empty()) {
+        return;
+    }
+    const std::string link = prefix_ + "/dosdevices/lpt" + std::to_string(n);
+    unlink(link.c_str());
+    if (!present) {
+        return;
+    }
+    // A folder does not open as a device: CreateFile fails with access denied.
+    const std::string denied = device_dir_ + "/denied";
+    mkdir(denied.c_str(), 0755);
+    const std::string target = (denied_mask_ >> n & 1) != 0 ? denied : device_file(n);
+    if (symlink(target.c_str(), link.c_str()) != 0) {
+        note("error: cannot link " + link + ": " + std::strerror(errno));
+    }
+}
+
+void SimHost::deny(int lpt, bool denied) {
+    denied_mask_ = static_cast<uint16_t>(denied ? denied_mask_ | 1u << lpt : denied_mask_ & ~(1u << lpt));
+    link_device(lpt, (state_.lpt_mask >> lpt & 1) != 0);
+    note(std::string(denied ? "deny" : "grant") + " lpt" + std::to_string(lpt));
 }
 
 std::string numbers_of(uint16_t mask) {

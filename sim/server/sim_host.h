@@ -37,8 +37,13 @@ public:
     // Brings the dosdevices links and the state counter in line with the bench.
     void sync();
 
+    // Under Wine: LPTn opens with access denied (error 5), as for a program that is not
+    // elevated, while denied; its link then names a folder.
+    void deny(int lpt, bool denied);
+
 private:
-    void note(const std::string& event);  // appends to the event log with the time
+    void note(const std::string& event);      // appends to the event log with the time
+    void link_device(int lpt, bool present);  // the dosdevices link of LPTn
 
     Bench bench_;
     std::string device_dir_;
@@ -47,6 +52,7 @@ private:
     std::vector<std::string> bridge_errors_;
     std::vector<std::string> events_;
     bool shutdown_ = false;
+    uint16_t denied_mask_ = 0;
 
     friend struct Commands;
 };

@@ -34,6 +34,8 @@ private:
 TEST(Json, StringsAreEscaped) {
     EXPECT_EQ(JsonString("a\"b\\c\nd\x01"), "\"a\\\"b\\\\c\\nd\\u0001\"");
     EXPECT_EQ(JsonString("Zürich"), "\"Zürich\"");
+    // A Windows path as it comes: backslashes, a quote, a tab and a name in another script.
+    EXPECT_EQ(JsonString("C:\\ファーム\\a\"b\tü.fwu"), "\"C:\\\\ファーム\\\\a\\\"b\\tü.fwu\"");
 }
 
 TEST(Json, ObjectKeepsTheOrderOfItsFields) {

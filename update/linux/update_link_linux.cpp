@@ -27,8 +27,8 @@ bool WaitForUpdateUnits(double seconds,
     return WaitForUsbUpdateUnits(usb.context(), seconds, stop, done);
 }
 
-bool InstallUpdateDriverIfBeside() {
-    return false;  // nothing to install, nothing attempted
+DriverInstall InstallUpdateDriverIfBeside() {
+    return DriverInstall::NotBeside;  // nothing to install, nothing attempted
 }
 
 void ShowDeviceDiagnostics(bool shown) {

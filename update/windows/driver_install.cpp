@@ -73,7 +73,7 @@ BOOL InstallUpdateDriver(const char* hardwareIds, const char* infPath, BOOL* reb
     return error == 0;
 }
 
-void InstallUpdateDriverBesideProgram() {
+DWORD InstallUpdateDriverBesideProgram() {
     char infPath[kInstallPathSize];
     char hardwareIds[kHardwareIdListSize];
     char programPath[kInstallPathSize] = {};
@@ -81,14 +81,14 @@ void InstallUpdateDriverBesideProgram() {
 
     DWORD length = GetModuleFileNameA(nullptr, programPath, sizeof(programPath));
     if (length >= sizeof(programPath)) {
-        return;  // the program's path was cut: its directory cannot be named in 260 characters
+        return 0;  // the program's path was cut: its directory cannot be named in 260 characters
     }
     if (!MakeInfPath(programPath, infPath, sizeof(infPath))) {
         // Nothing to install from when the path is empty; nothing is attempted when it does not fit.
         if (programPath[0] != '\0') {
-            return;
+            return 0;
         }
     }
     BOOL rebootRequired;
-    InstallUpdateDriver(hardwareIds, infPath, &rebootRequired);
+    return InstallUpdateDriver(hardwareIds, infPath, &rebootRequired) ? 0 : GetLastError();
 }

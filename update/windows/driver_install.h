@@ -12,7 +12,8 @@ BOOL InstallUpdateDriver(const char* hardwareIds, const char* infPath, BOOL* reb
 
 // The main window's start-up step: installs "brg40fup.inf" from the running program's own directory
 // for "USB\VID_1F3A&PID_0C21". Skips the installation when that path does not fit in 260 characters.
-// Silent; the outcome is not reported.
-void InstallUpdateDriverBesideProgram();
+// Silent: returns the Windows error of the attempt (0: installed, or nothing to install from); the
+// dialog goes on whatever it is, brg40 tells a missing elevation (5).
+DWORD InstallUpdateDriverBesideProgram();
 
 #endif

@@ -49,16 +49,15 @@ bool WaitForUpdateUnits(double seconds,
     }
 }
 
-bool InstallUpdateDriverIfBeside() {
+DriverInstall InstallUpdateDriverIfBeside() {
     char programPath[kInstallPathSize] = {};
     char infPath[kInstallPathSize];
     const DWORD length = GetModuleFileNameA(nullptr, programPath, sizeof(programPath));
     if (length == 0 || length >= sizeof(programPath) || !MakeInfPath(programPath, infPath, sizeof(infPath)) ||
         GetFileAttributesA(infPath) == INVALID_FILE_ATTRIBUTES) {
-        return false;
+        return DriverInstall::NotBeside;
     }
-    InstallUpdateDriverBesideProgram();
-    return true;
+    return InstallUpdateDriverBesideProgram() == ERROR_ACCESS_DENIED ? DriverInstall::Denied : DriverInstall::Attempted;
 }
 
 void ShowDeviceDiagnostics(bool shown) {

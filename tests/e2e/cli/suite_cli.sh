@@ -265,4 +265,27 @@ b rack_again --json fw update "$(img new105)" --all
 e2e_expect_eq "--all again: unit 5 recovered with its own block, the others skipped" \
     "$rc $(result rack_again '[.done, .skipped]') $(e2e_ctl state | grep -c 'version=1\.05 intact=1') $(e2e_ctl flash 5 | grep -c 'kept=1')" \
     '0 [1,2] 3 1'
+# --- any file name, elevation said plainly -------------------------------------------------------
+rsrc=$E2E_WORK/brg40.rsrc
+x86_64-w64-mingw32-objcopy -O binary --only-section=.rsrc "$APP/brg40.exe" "$rsrc"
+e2e_expect_grep "brg40.exe's manifest: asInvoker, never a UAC prompt" <(tr -d '\000' <"$rsrc") \
+    '<requestedExecutionLevel level="asInvoker" uiAccess="false"/>'
+e2e_ctl access 4 denied >/dev/null
+b denied_list --json list
+b denied_info --json -d 4 info
+e2e_expect_eq "LPT4 denied (not elevated): list shows it denied, info exits 6, never 'no converter'" \
+    "$(result denied_list '[.converters[] | select(.number == 4) | .state]') $rc $(result denied_info .exit_code)" \
+    '["denied"] 6 6'
+e2e_expect_grep "  ... and says what to do" <(result denied_info .error) 'run brg40 from a console opened with Run as administrator'
+e2e_ctl access 4 granted >/dev/null
+named="ファーム ü-é"
+cp "$APP/new105.fwu" "$APP/$named.fwu"
+b uni_check --json -d 4 fw check "$(img "$named")"
+e2e_expect_eq "fw check of an image named in Japanese and accented letters, with a space: accepted" \
+    "$rc $(result uni_check .accepted)" "0 true"
+b uni_update --json -d 4 fw update "$(img "$named")" --yes
+e2e_expect_eq "  ... fw update of it: written" "$rc $(result uni_update .version_after)" '0 "1.05"'
+b uni_eeprom --json -d 4 eeprom read 4 -o "$(e2e_winpath "$APP/$named.bin")"
+e2e_expect_eq "eeprom read -o to such a name: the file is there, the result carries the path intact" \
+    "$rc $(stat -c %s "$APP/$named.bin") $(result uni_eeprom .file)" "0 4 \"$(e2e_winpath "$APP/$named.bin" | sed 's/\\/\\\\/g')\""
 e2e_end
