@@ -10,6 +10,8 @@
 #include "exit_codes.h"
 #include "fw_unit.h"
 #include "i2c_scan.h"
+#include "spiflash_chip.h"
+#include "spiflash_session.h"
 #include "selftest_system.h"
 #include "version_text.h"
 
@@ -91,6 +93,16 @@ void ConverterChecks(CommandContext& context, const Unit& unit, std::vector<Self
         addresses += hex;
     }
     checks.push_back({"i2c scan", true, addresses.empty() ? "no device answers" : "answering:" + addresses});
+    // A flash on the SPI bus brings back its JEDEC ID only when the converter frames each transfer
+    // call as one chip-select frame, as brg40 spiflash assumes.
+    uint8_t id[3] = {};
+    SpiFlashChip chip(ConverterFrame(context, handle, 0));
+    const bool answered = chip.ReadId(id);
+    const bool blank = (id[0] == 0xFF && id[1] == 0xFF && id[2] == 0xFF) || (id[0] == 0 && id[1] == 0 && id[2] == 0);
+    checks.push_back({"spi flash", answered,
+                      !answered ? "the transfer failed"
+                      : blank   ? "no flash answers on the SPI bus (JEDEC ID " + HexBytes(id, 3) + ")"
+                                : "JEDEC ID " + HexBytes(id, 3) + ": one chip-select frame per transfer"});
     brg40_close(handle);
 }
 

@@ -203,6 +203,17 @@ int Verify(Session& s) {
 
 }  // namespace
 
+SpiFrame ConverterFrame(CommandContext& context, Brg40Handle handle, unsigned char setting) {
+    return [&context, handle, setting](const uint8_t* out, uint8_t* in, size_t n) {
+        if (context.trace) {
+            context.trace->Line('>', "brg40_spi_transmit_master", out, n);
+        }
+        const int status = brg40_spi_transmit_master(handle, setting, static_cast<unsigned short>(n), out, in);
+        Called(context, "brg40_spi_transmit_master", status, in, n);
+        return status;
+    };
+}
+
 int RunFlashCommand(CommandContext& context) {
     Request request;
     std::string usage;
@@ -216,14 +227,7 @@ int RunFlashCommand(CommandContext& context) {
     }
     const Brg40Handle handle = s.converter.handle;
     const unsigned char setting = static_cast<unsigned char>(request.setting);
-    s.chip.reset(new SpiFlashChip([&context, handle, setting](const uint8_t* out, uint8_t* in, size_t n) {
-        if (context.trace) {
-            context.trace->Line('>', "brg40_spi_transmit_master", out, n);
-        }
-        const int status = brg40_spi_transmit_master(handle, setting, static_cast<unsigned short>(n), out, in);
-        Called(context, "brg40_spi_transmit_master", status, in, n);
-        return status;
-    }));
+    s.chip.reset(new SpiFlashChip(ConverterFrame(context, handle, setting)));
     if ((code = Identify(s)) != 0) {
         return code;
     }

@@ -59,6 +59,9 @@ std::string Count(uint64_t n, const char* what);
 // JEDEC ID, then the geometry (SFDP, else the built-in table, else --size), then the chip into the
 // address mode chosen. 0 when known, else the exit code with the result written.
 int Identify(Session& s);
+
+// The converter's SPI master as the chip's frames: one brg40_spi_transmit_master call each, traced.
+SpiFrame ConverterFrame(CommandContext& context, Brg40Handle handle, unsigned char setting);
 // The region of the command within the chip: --offset and --length (or the file's length, or the
 // rest of the chip). 0 when it fits, else the exit code.
 int CheckRegion(Session& s, uint64_t& offset, uint64_t& length);

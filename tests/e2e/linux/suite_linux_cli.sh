@@ -194,12 +194,13 @@ e2e_expect_eq "  ... and fw update recovers it" "$rc $(result twice_again .versi
 
 # --- selftest: what a user can run and attach to a report ---------------------------------------------
 e2e_ctl set 5 i2c-present 50 >/dev/null
-device_state() { for field in eeprom outputs power led; do e2e_ctl get 5 "$field"; done; state_of 5; }
+e2e_ctl spiflash 5 size=1 >/dev/null
+device_state() { for field in eeprom outputs power led; do e2e_ctl get 5 "$field"; done; state_of 5; e2e_ctl spiflash 5 | sed 's/ frames=[0-9]*//'; }  # one frame: the ID read
 state_before=$(device_state)
 b selftest --json -d serial:B5 selftest "$E2E_WORK/new105.fwu"
 e2e_expect_eq "selftest: every check of the converter and the system named, the converter's all pass" \
     "$(result selftest '[.serial, ([.checks[].name] | join(",")), ([.checks[] | select(.name != "udev") | .ok] | all)]')" \
-    '["B5","list,info,eeprom,i2c scan,fw check,sg module,node,holders,udev",true]'
+    '["B5","list,info,eeprom,i2c scan,spi flash,fw check,sg module,node,holders,udev",true]'
 e2e_expect_eq "  ... it changed nothing on the converter" "$(device_state)" "$state_before"
 
 # --- a rack: four units at once, one with a loader fault ------------------------------------------
