@@ -5,6 +5,8 @@ from __future__ import annotations
 
 import threading
 from dataclasses import dataclass
+from types import TracebackType
+from typing import TypeVar
 
 from .converter import Converter, find
 
@@ -50,3 +52,35 @@ def release(key: int | None) -> None:
         if entry.users == 0:
             del _open[key]
             entry.converter.close()
+
+
+_User = TypeVar("_User", bound="SharedUser")
+
+
+class SharedUser:
+    """An object that uses a shared converter: it holds one share from acquire until close (or
+    until it is dropped), and works as a context manager."""
+
+    _converter: Converter | None = None
+    _key: int | None = None
+
+    def _acquire(self, bus: int | Converter) -> None:
+        self.close()
+        self._converter, self._key = acquire(bus)
+
+    def close(self) -> None:
+        if self._converter is not None:
+            release(self._key)
+            self._converter = None
+            self._key = None
+
+    def __del__(self) -> None:
+        if getattr(self, "_converter", None) is not None:
+            self.close()
+
+    def __enter__(self: _User) -> _User:
+        return self
+
+    def __exit__(self, kind: type[BaseException] | None, value: BaseException | None,
+                 traceback: TracebackType | None) -> None:
+        self.close()

@@ -16,7 +16,6 @@ NotImplementedError saying so.
 from __future__ import annotations
 
 from collections.abc import Sequence
-from types import TracebackType
 
 from . import _shared
 from .converter import Converter
@@ -27,7 +26,7 @@ I2C_SMBUS_BLOCK_MAX = 32
 _NO_PLAIN_READ = "the converter's I2C master sends a register byte before every read; use read_byte_data"
 
 
-class SMBus:
+class SMBus(_shared.SharedUser):
     """An I2C bus on the converter, with smbus2.SMBus's calls. ``bus``: the converter's number as
     brg40.find() lists it (0 for the first one found) or an open brg40.Converter; None leaves it
     closed until open(). ``force`` is accepted and has no effect (no kernel driver is bound)."""
@@ -35,33 +34,13 @@ class SMBus:
     def __init__(self, bus: int | Converter | None = None, force: bool = False) -> None:
         self.force = force
         self.address: int | None = None
-        self._converter: Converter | None = None
-        self._key: int | None = None
         if bus is not None:
             self.open(bus)
 
     # --- life ----------------------------------------------------------------------------------
     def open(self, bus: int | Converter) -> None:
         """Opens the converter (shared with the SpiDev objects on it in this process)."""
-        self.close()
-        self._converter, self._key = _shared.acquire(bus)
-
-    def close(self) -> None:
-        if self._converter is not None:
-            _shared.release(self._key)
-            self._converter = None
-            self._key = None
-
-    def __del__(self) -> None:
-        if getattr(self, "_converter", None) is not None:
-            self.close()
-
-    def __enter__(self) -> SMBus:
-        return self
-
-    def __exit__(self, kind: type[BaseException] | None, value: BaseException | None,
-                 traceback: TracebackType | None) -> None:
-        self.close()
+        self._acquire(bus)
 
     @property
     def pec(self) -> int:

@@ -19,20 +19,17 @@ from __future__ import annotations
 
 import time
 from collections.abc import Iterable
-from types import TracebackType
 
 from . import _shared
 from .converter import MAX_TRANSFER, Converter
 
 
-class SpiDev:
+class SpiDev(_shared.SharedUser):
     """An SPI device on the converter, with spidev.SpiDev's calls and attributes. The attributes
     that the converter does not offer keep spidev's defaults; setting another value raises
     NotImplementedError."""
 
     def __init__(self, bus: int | Converter | None = None, device: int | None = None) -> None:
-        self._converter: Converter | None = None
-        self._key: int | None = None
         self._setting = 0
         self._speed_hz = 0
         self._mode = 0
@@ -44,26 +41,8 @@ class SpiDev:
         """Opens the converter (shared with the SMBus objects on it in this process)."""
         if not 0 <= device <= 0xFF:
             raise ValueError(f"device is the converter's setting byte, not {device}")
-        self.close()
-        self._converter, self._key = _shared.acquire(bus)
+        self._acquire(bus)
         self._setting = device
-
-    def close(self) -> None:
-        if self._converter is not None:
-            _shared.release(self._key)
-            self._converter = None
-            self._key = None
-
-    def __del__(self) -> None:
-        if getattr(self, "_converter", None) is not None:
-            self.close()
-
-    def __enter__(self) -> SpiDev:
-        return self
-
-    def __exit__(self, kind: type[BaseException] | None, value: BaseException | None,
-                 traceback: TracebackType | None) -> None:
-        self.close()
 
     # --- attributes ------------------------------------------------------------------------------
     @property
