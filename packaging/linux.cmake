@@ -258,6 +258,7 @@ C++.")
 set(CPACK_DEBIAN_CLI_PACKAGE_NAME brg40)
 set(CPACK_DEBIAN_CLI_PACKAGE_SECTION electronics)
 set(CPACK_COMPONENT_CLI_DEPENDS libs)
+set(CPACK_DEBIAN_CLI_PACKAGE_CONTROL_EXTRA ${BRG40_DEB_SOURCE}/brg40/postinst)
 set(CPACK_DEBIAN_CLI_DESCRIPTION "NKV-BRG40M converter: command line and firmware update
 brg40 lists the NKV-BRG40M USB to SPI/I2C converters present and drives one
 from a shell or a script: I2C and SPI master and slave, EEPROM, outputs, a

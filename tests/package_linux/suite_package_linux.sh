@@ -65,8 +65,11 @@ e2e_check "python3-brg40 needs the library and Debian's python3" \
     grep -qE '^python3:any .*, libbrg40firmup1 \(>= ' <<<"$(field python3-brg40 Depends)"
 mkdir -p "$W/control"
 dpkg-deb -e "${deb[libbrg40firmup1]}" "$W/control/libbrg40firmup1"
+dpkg-deb -e "${deb[brg40]}" "$W/control/brg40"
 e2e_check "libbrg40firmup1 runs ldconfig by trigger" \
     grep -qx 'activate-noawait ldconfig' "$W/control/libbrg40firmup1/triggers"
+e2e_check "brg40's postinst is the one the udev test runs" cmp "$W/control/brg40/postinst" \
+    "$here/../../packaging/deb/brg40/postinst"
 
 mkdir -p "$W/tgz" "$W/deb"
 tar -xzf "$tarball" -C "$W/tgz"

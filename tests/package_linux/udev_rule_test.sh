@@ -10,13 +10,17 @@
 # - UDISKS_IGNORE=1 on the converter's disk node, so that desktops leave it alone;
 # - power/control "on" written to the converter's USB device in both modes (no autosuspend);
 # - with the optional group rule enabled: group plugdev, mode 0660 on the converter's nodes only.
+# Then the brg40 package's postinst: where udevd runs it reloads the rules and replays the events of
+# the converter's devices, and only those; where none runs it does nothing.
 # The rules are placed in /run/udev/rules.d of a private mount namespace: a tmpfs over /run, which
 # always exists (/run/udev does not where udevd never ran), keeps udevadm's database writes away
 # from the system and hides whatever a running udevd left there.
-#   udev_rule_test.sh RULE_FILE GROUP_RULE_FILE    exit 0 pass, 1 fail, 77 when no mount namespace is allowed
+#   udev_rule_test.sh RULE_FILE GROUP_RULE_FILE POSTINST
+#                                         exit 0 pass, 1 fail, 77 when no mount namespace is allowed
 set -uo pipefail
 rule=$1
 group_rule=$2
+postinst=$3
 if [[ ${BRG40_UDEV_NS:-} != 1 ]]; then
     command -v udevadm >/dev/null || { echo "udevadm is missing (Debian package udev)"; exit 1; }
     ns=(unshare -m --propagation private)
@@ -137,4 +141,45 @@ expect "and so is the update-mode USB device" "$(permissions group_update_mode.1
 expect "another vendor's node is not plugdev's" "$(permissions group_other_vendor.sg0 | grep -c " $plugdev ")" 0
 rm -f /run/udev/rules.d/"$(basename "$group_rule")"
 
+# The postinst against one system with a converter in each mode (1-1, 1-2), another vendor's disk
+# (1-3) and another USB product (1-4). A stand-in udevadm first on PATH records each call and lets
+# the real one say which devices a trigger reaches (--dry-run --verbose) instead of replaying them.
+mkdir -p "$work/bin"
+cat >"$work/bin/udevadm" <<EOF
+#!/bin/sh
+echo "\$*" >>"$work/udevadm.log"
+[ "\$1" = trigger ] || exit 0
+exec $(command -v udevadm) "\$@" --dry-run --verbose
+EOF
+chmod +x "$work/bin/udevadm"
+{
+    storage 1-1 0 ZEVAK NKV-BRG40M
+    usb_device 1-2 1f3a 0c21
+    storage 1-3 1 ACME DISK
+    usb_device 1-4 1f3a 0c22
+    pci
+} >"$work/system.umockdev"
+{
+    storage 1-3 1 ACME DISK
+    pci
+} >"$work/no_converter.umockdev"
+postinst_run() {  # postinst_run NAME [SYSTEM]: the postinst as dpkg runs it after unpacking
+    : >"$work/udevadm.log"
+    PATH=$work/bin:$PATH umockdev-run --device "$work/${2:-system}.umockdev" -- sh "$postinst" configure "" \
+        >"$work/$1.out" 2>&1
+}
+postinst_run postinst_no_udevd
+expect "without udevd the postinst succeeds, says nothing, calls no udevadm" \
+    "$?:$(cat "$work/postinst_no_udevd.out" "$work/udevadm.log")" "0:"
+# udevd's control socket, as a running udevd leaves it.
+python3 -c 'import socket, sys; socket.socket(socket.AF_UNIX).bind(sys.argv[1])' /run/udev/control || exit 1
+postinst_run postinst
+expect "with udevd the postinst succeeds and reloads the rules first" \
+    "$?:$(head -n1 "$work/udevadm.log")" "0:control --reload-rules"
+expect "and replays the events (add) of the converter's devices in both modes, and no other" \
+    "$(grep -c '^trigger --action=add ' "$work/udevadm.log"):$(sort "$work/postinst.out" | tr '\n' ' ')" \
+    "1:/sys$scsi /sys$scsi/block/sdb /sys$scsi/scsi_generic/sg0 /sys$usb/1-2 "
+postinst_run postinst_no_converter no_converter
+expect "with no converter present it replays nothing (not every device)" \
+    "$?:$(grep -c '^trigger --action' "$work/udevadm.log")" "0:0"
 exit $failed
