@@ -172,7 +172,7 @@ postinst_run postinst_no_udevd
 expect "without udevd the postinst succeeds, says nothing, calls no udevadm" \
     "$?:$(cat "$work/postinst_no_udevd.out" "$work/udevadm.log")" "0:"
 # udevd's control socket, as a running udevd leaves it.
-python3 -c 'import socket, sys; socket.socket(socket.AF_UNIX).bind(sys.argv[1])' /run/udev/control || exit 1
+/usr/bin/python3 -c 'import socket, sys; socket.socket(socket.AF_UNIX).bind(sys.argv[1])' /run/udev/control || exit 1
 postinst_run postinst
 expect "with udevd the postinst succeeds and reloads the rules first" \
     "$?:$(head -n1 "$work/udevadm.log")" "0:control --reload-rules"
