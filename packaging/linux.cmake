@@ -21,15 +21,17 @@ include(CMakePackageConfigHelpers)
 set(BRG40_DEB_SOURCE ${CMAKE_CURRENT_SOURCE_DIR}/deb)
 set(BRG40_DEB_BINARY ${CMAKE_CURRENT_BINARY_DIR}/deb)
 
-# The Debian packages' version, maintainer and date come from the newest entry of their changelog,
-# which must be for this version of the project.
+# The Debian packages' revision, maintainer and date come from the newest entry of their changelog,
+# which should be for this version of the project (the package suite checks that it is).
 file(STRINGS ${BRG40_DEB_SOURCE}/changelog BRG40_CHANGELOG_HEAD LIMIT_COUNT 1)
-string(REGEX MATCH "^brg40 \\(([0-9][^ )-]*)-([A-Za-z0-9.+~]+)\\) " BRG40_CHANGELOG_MATCH "${BRG40_CHANGELOG_HEAD}")
-if(NOT BRG40_CHANGELOG_MATCH OR NOT CMAKE_MATCH_1 STREQUAL PROJECT_VERSION)
-    message(FATAL_ERROR "packaging/deb/changelog: its newest entry (${BRG40_CHANGELOG_HEAD}) is not for version "
-                        "${PROJECT_VERSION}: add an entry for it")
+if(NOT BRG40_CHANGELOG_HEAD MATCHES "^brg40 \\(([0-9][^ )-]*)-([A-Za-z0-9.+~]+)\\) ")
+    message(FATAL_ERROR "packaging/deb/changelog: the first line is not \"brg40 (VERSION-REVISION) ...\"")
 endif()
 set(BRG40_DEB_REVISION ${CMAKE_MATCH_2})
+if(NOT CMAKE_MATCH_1 STREQUAL PROJECT_VERSION)
+    message(WARNING "packaging/deb/changelog: the newest entry is for ${CMAKE_MATCH_1}, the project is "
+                    "${PROJECT_VERSION}: add an entry before making packages")
+endif()
 file(STRINGS ${BRG40_DEB_SOURCE}/changelog BRG40_CHANGELOG_TRAILER REGEX "^ -- " LIMIT_COUNT 1)
 if(NOT BRG40_CHANGELOG_TRAILER MATCHES "^ -- ([^<]+<[^>]+>)  [A-Z][a-z][a-z], ([0-9]+ [A-Z][a-z][a-z] [0-9]+) ")
     message(FATAL_ERROR "packaging/deb/changelog: no maintainer line under the newest entry")
