@@ -25,6 +25,7 @@ const ErrnoRow kRows[] = {
     {ENOSPC, BRG40_ERROR_DISK_FULL},
     {ETIMEDOUT, BRG40_ERROR_SEM_TIMEOUT},
     {EAGAIN, BRG40_ERROR_BUSY},      // the driver has no room for the request now
+    {EDOM, BRG40_ERROR_BUSY},        // the descriptor already has as many requests queued as it takes
     {EFAULT, BRG40_ERROR_NOACCESS},  // a buffer the kernel cannot reach
     {EIO, BRG40_ERROR_IO_DEVICE},
     {ENODEV, BRG40_ERROR_DEVICE_NOT_CONNECTED},  // the converter was unplugged

@@ -1,5 +1,6 @@
 // A SCSI device's generic node /dev/sgN in a umockdev testbed: its sysfs entry, the node, and
-// answers to the SG_IO requests a program under test sends it, from a simulated device.
+// answers from a simulated device to the requests a program under test sends it: written to the
+// node and read back (sg_io_hdr, with replies matched by pack_id), or by SG_IO.
 #ifndef BRG40_SIM_LINUX_MOCK_SG_H
 #define BRG40_SIM_LINUX_MOCK_SG_H
 
@@ -7,9 +8,11 @@
 #include <umockdev.h>
 
 #include <atomic>
+#include <deque>
 #include <functional>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "scsi.h"
 
@@ -62,9 +65,26 @@ public:
 
     const std::string& devnode() const { return m_devnode; }
 
+    // The next reads of a reply fail, one each, with these errnos: EINTR as a signal that
+    // interrupts the wait makes it, EAGAIN as a reply that is not there yet. Any thread.
+    void disturb_waits(const std::vector<int>& errnos);
+    // How many reads have failed that way since construction.
+    uint32_t waits_disturbed();
+    // Forgets the errnos not used yet.
+    void clear_faults();
+
 private:
+    struct OpenFile;
+    static OpenFile& FileOf(UMockdevIoctlClient* client);
     static gboolean OnIoctl(UMockdevIoctlBase* handler, UMockdevIoctlClient* client, gpointer self);
-    void Handle(UMockdevIoctlClient* client);
+    static gboolean OnWrite(UMockdevIoctlBase* handler, UMockdevIoctlClient* client, gpointer self);
+    static gboolean OnRead(UMockdevIoctlBase* handler, UMockdevIoctlClient* client, gpointer self);
+    void HandleIoctl(UMockdevIoctlClient* client);
+    void HandleWrite(UMockdevIoctlClient* client);
+    void HandleRead(UMockdevIoctlClient* client);
+    // Carries the request of hdr (cdb: its command bytes) to the device: 0 with hdr's outputs,
+    // data (data-in requests) and sense filled in, or the errno the request fails with.
+    int Run(sg_io_hdr& hdr, const uint8_t* cdb, uint8_t* data, uint8_t* sense);
 
     UMockdevTestbed* m_testbed;
     const int m_number;
@@ -77,6 +97,9 @@ private:
     std::string m_devnode;
     std::atomic<bool> m_present{false};
     std::mutex m_mutex;  // arrive and leave
+    std::mutex m_faultMutex;
+    std::deque<int> m_waitErrors;
+    uint32_t m_waitsDisturbed = 0;
 };
 
 // The testbed's sysfs folder as a path of this machine.

@@ -1,8 +1,10 @@
-// The library on Linux through SG_IO, with the kernel interface emulated by umockdev: the search
-// among a disk, a foreign SCSI device and two converters, the errors an emulated node fails
-// with, slave delivery and the library version. The command table and the statuses of every
-// sense and error case run beside it (command_table_test.cpp, sense_mapping_test.cpp, shared with
-// the suite of the Windows seam).
+// The library on Linux through SCSI generic nodes, with the kernel interface emulated by umockdev:
+// the search among a disk, a foreign SCSI device and two converters, the
+// errors an emulated node fails with, slave delivery and the library version. The command table
+// and the statuses of every sense and error case run beside it (command_table_test.cpp,
+// sense_mapping_test.cpp, shared with the suite of the Windows seam), and one request's way
+// through the node in sg_request_test.cpp.
+#include <signal.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -14,6 +16,7 @@
 #include "../lib/library_fixture.h"
 #include "errno_table.h"
 #include "mock_sg.h"
+#include "umock_nodes.h"
 
 namespace {
 
@@ -212,11 +215,26 @@ TEST(LinuxSgFailure, EveryErrorOfTheLibrarysTableComesBackAsItself) {
 }
 
 std::vector<uint8_t> g_delivered;
+sigset_t g_worker_mask;
 int record(unsigned count, unsigned char* data) {
     g_delivered.assign(data, data + count);
+    pthread_sigmask(SIG_BLOCK, nullptr, &g_worker_mask);
     return 0;
 }
 
+// The signals a thread can block: all but SIGKILL and SIGSTOP, and those the C library keeps for
+// itself between the standard and the real-time ones.
+std::vector<int> blockable_signals() {
+    std::vector<int> out;
+    for (int s = 1; s <= SIGRTMAX; ++s) {
+        if (s != SIGKILL && s != SIGSTOP && (s < SIGSYS + 1 || s >= SIGRTMIN)) {
+            out.push_back(s);
+        }
+    }
+    return out;
+}
+
+// The callback runs on the worker, which never takes the application's signals.
 TEST_F(LinuxSgTest, SlaveDataComesByCallbackAndNeverByWindowMessage) {
     Brg40Handle h = attach_and_open(1);
     ASSERT_EQ(brg40_mode_change_ex(h, 2, 0), 0);
@@ -228,9 +246,21 @@ TEST_F(LinuxSgTest, SlaveDataComesByCallbackAndNeverByWindowMessage) {
     EXPECT_EQ(brg40_i2c_read_slave(h, 1, nullptr, reinterpret_cast<void*>(0x10)), 50);
     EXPECT_EQ(codes(1).back(), 0xDD) << "a refused start sends nothing";
     g_delivered.clear();
+    sigemptyset(&g_worker_mask);
+    sigset_t caller;
+    sigemptyset(&caller);
+    sigaddset(&caller, SIGUSR2);
+    sigset_t before;
+    pthread_sigmask(SIG_SETMASK, &caller, &before);
     EXPECT_EQ(brg40_i2c_read_slave(h, 0, record, nullptr), 0);
+    sigset_t after;
+    pthread_sigmask(SIG_SETMASK, &before, &after);
     support::join_threads();
     EXPECT_EQ(g_delivered, (std::vector<uint8_t>{0x11, 0x22, 0x33}));
+    for (int s : blockable_signals()) {
+        EXPECT_TRUE(sigismember(&g_worker_mask, s)) << "the worker runs with signal " << s << " blocked";
+        EXPECT_EQ(sigismember(&after, s), s == SIGUSR2) << "the caller's mask is its own again: " << s;
+    }
     EXPECT_EQ(brg40_mode_change_ex(h, 0, 0), 0);
     brg40_close(h);
 }

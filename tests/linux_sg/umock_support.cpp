@@ -14,6 +14,7 @@
 
 #include "mock_sg.h"
 #include "sim_os.h"
+#include "umock_nodes.h"
 
 namespace support {
 
@@ -84,6 +85,14 @@ sim::Bench& bench() {
     return *state().bench;
 }
 
+UMockdevTestbed* testbed() {
+    return state().testbed;
+}
+
+sim::MockSg& node(int lpt) {
+    return *state().nodes[lpt - 1];
+}
+
 std::unique_lock<std::mutex> lock() {
     return std::unique_lock<std::mutex>(state().mutex);
 }
@@ -103,6 +112,9 @@ void reset() {
     }
     std::lock_guard<std::mutex> guard(s.mutex);
     s.bench.reset(new sim::Bench);
+    for (auto& node : s.nodes) {
+        node->clear_faults();  // what a test left unused
+    }
     s.bench->changed = follow_bench;
     follow_bench();
 }
