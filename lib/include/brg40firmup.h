@@ -96,9 +96,19 @@
  *   EBADF: 6; ENOMEM: 8; EBUSY: 32; EOPNOTSUPP: 50; EINVAL: 87; ENOSPC: 112; ETIMEDOUT: 121;
  *   EAGAIN, EDOM (the node has as many requests queued as it takes): 170; EFAULT: 998; EIO: 1117;
  *   ENODEV, ENXIO: 1167; any other errno: 31.
- * - Errors of the transport: a request that the adapter ended by its time-out reports 121; any
- *   other adapter or driver failure, and a SCSI status other than GOOD without sense data, 1117.
- *   Sense data are read exactly as on Windows.
+ * - Errors of the transport: a request that the driver completed reports the status of the host
+ *   adapter first (host_status, the kernel's DID_ values): DID_NO_CONNECT (the converter went
+ *   away): 1167; DID_BUS_BUSY: 170; DID_TIME_OUT (the request's time-out passed): 121; any other
+ *   (DID_BAD_TARGET, DID_ABORT, DID_PARITY, DID_ERROR, DID_RESET, DID_BAD_INTR, DID_PASSTHROUGH,
+ *   DID_SOFT_ERROR, DID_IMM_RETRY, DID_REQUEUE, DID_TRANSPORT_DISRUPTED, DID_TRANSPORT_FAILFAST,
+ *   0x10 to 0x13 of older kernels, DID_TRANSPORT_MARGINAL, and values the kernel does not name):
+ *   1117. With DID_OK, the driver's status (driver_status; its low four bits, the DRIVER_ value;
+ *   the high four, a suggestion of older kernels, are ignored): DRIVER_TIMEOUT: 121; DRIVER_BUSY,
+ *   DRIVER_SOFT, DRIVER_MEDIA, DRIVER_ERROR, DRIVER_INVALID, DRIVER_HARD and values the kernel
+ *   does not name: 1117. With DRIVER_OK or DRIVER_SENSE, the SCSI status: GOOD is success; CHECK
+ *   CONDITION with sense data is the converter's error report; any other status (CHECK CONDITION
+ *   without sense data, BUSY and the like): 1117. Sense data are read exactly as on Windows:
+ *   where a failed request brought sense data, they decide its status.
  * - Slave receive: delivery by window message (delivery nonzero) does not exist; the call
  *   returns 50 (ERROR_NOT_SUPPORTED) and starts nothing. Delivery by callback works as on
  *   Windows, on a POSIX thread. Keep the handle open until a worker has ended (leave the slave

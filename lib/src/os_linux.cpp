@@ -1,8 +1,8 @@
 // The operating-system seam (os.h) on Linux: the converters that sysfs describes (SCSI generic
 // nodes below the converter's SCSI device, with the USB device they belong to), their requests
-// (written to the node and read back), POSIX threads and sleeping. Translation only; errno
-// becomes the Windows error number the statuses carry on Windows (errno_table.h), so a status
-// means the same on both systems.
+// (written to the node and read back), POSIX threads and sleeping. Translation only; errno and
+// the driver's statuses become the Windows error numbers the statuses carry on Windows
+// (errno_table.h), so a status means the same on both systems.
 #include <dirent.h>
 #include <fcntl.h>
 #include <limits.h>
@@ -124,11 +124,7 @@ int descriptor_of(OsHandle handle) {
     return static_cast<int>(reinterpret_cast<intptr_t>(handle)) - 1;
 }
 
-// Statuses of a request that the driver completed but whose transport failed.
-constexpr uint8_t kHostTimeOut = 0x03;     // DID_TIME_OUT
 constexpr uint8_t kCheckCondition = 0x02;  // SCSI status CHECK CONDITION
-constexpr uint16_t kDriverTimeout = 0x06;  // DRIVER_TIMEOUT (low nibble of driver_status)
-constexpr uint16_t kDriverFailure = 0x07;  // DRIVER_ERROR and the like: the low three bits
 
 // The pack_id of this process's next request: unique among the requests in flight, so that a
 // reply is read only by the call that sent its request (a slave receive worker and the
@@ -306,13 +302,11 @@ bool os_scsi_pass_through(OsHandle handle, CommandBlock* block, uint32_t* error)
         return false;
     }
     p.ScsiStatus = hdr.status;
-    if (hdr.host_status == kHostTimeOut || (hdr.driver_status & 0x0F) == kDriverTimeout) {
-        *error = BRG40_ERROR_SEM_TIMEOUT;
-        return false;
-    }
-    // A driver failure is one even when the SCSI status says GOOD: the command may not have run.
-    if (hdr.host_status != 0 || (hdr.driver_status & kDriverFailure) != 0) {
-        *error = BRG40_ERROR_IO_DEVICE;
+    // A failure below the SCSI device is one even when the SCSI status says GOOD: the command
+    // may not have run.
+    const uint32_t failure = windows_error_for_sg_status(hdr.host_status, hdr.driver_status);
+    if (failure != 0) {
+        *error = failure;
         return false;
     }
     if (hdr.status == kCheckCondition && hdr.sb_len_wr > 0) {

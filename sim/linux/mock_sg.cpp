@@ -237,6 +237,11 @@ gboolean MockSg::OnRead(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointe
     return TRUE;
 }
 
+void MockSg::complete_next_with(const SgStatuses& statuses) {
+    std::lock_guard<std::mutex> lock(m_faultMutex);
+    m_nextStatuses.push_back(statuses);
+}
+
 void MockSg::disturb_waits(const std::vector<int>& errnos) {
     std::lock_guard<std::mutex> lock(m_faultMutex);
     m_waitErrors.insert(m_waitErrors.end(), errnos.begin(), errnos.end());
@@ -249,6 +254,7 @@ uint32_t MockSg::waits_disturbed() {
 
 void MockSg::clear_faults() {
     std::lock_guard<std::mutex> lock(m_faultMutex);
+    m_nextStatuses.clear();
     m_waitErrors.clear();
 }
 
@@ -261,7 +267,20 @@ int MockSg::Run(sg_io_hdr& hdr, const uint8_t* cdb, uint8_t* data, uint8_t* sens
     if (!m_present || !m_answer(request, reply)) {
         return ENODEV;
     }
-    return apply_sg_reply(reply, hdr, sense);
+    const int error = apply_sg_reply(reply, hdr, sense);
+    std::lock_guard<std::mutex> lock(m_faultMutex);
+    if (error == 0 && !m_nextStatuses.empty()) {
+        const SgStatuses s = m_nextStatuses.front();
+        m_nextStatuses.pop_front();
+        hdr.host_status = s.host_status;
+        hdr.driver_status = s.driver_status;
+        if (s.scsi_status >= 0) {
+            hdr.status = static_cast<unsigned char>(s.scsi_status);
+            hdr.masked_status = static_cast<unsigned char>((s.scsi_status >> 1) & 0x7F);
+        }
+        hdr.info = hdr.status != 0 || hdr.host_status != 0 || hdr.driver_status != 0 ? SG_INFO_CHECK : SG_INFO_OK;
+    }
+    return error;
 }
 
 // SG_IO, the request and its reply in one call, and the descriptor's pack_id switch.

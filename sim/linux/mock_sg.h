@@ -39,6 +39,14 @@ struct SgPlace {
     std::string product = "NKV-BRG40M";
 };
 
+// What the host adapter and the driver report for a request in place of success (the kernel's
+// DID_ and DRIVER_ values), and the SCSI status it ends with.
+struct SgStatuses {
+    uint16_t host_status = 0;
+    uint16_t driver_status = 0;
+    int scsi_status = -1;  // -1: the device's own
+};
+
 class MockSg {
 public:
     // Carries one request to the device; false when the device is not there any more.
@@ -65,12 +73,15 @@ public:
 
     const std::string& devnode() const { return m_devnode; }
 
+    // The next request to complete carries these statuses in its header; the device answers it
+    // as usual. Calls queue up. Any thread.
+    void complete_next_with(const SgStatuses& statuses);
     // The next reads of a reply fail, one each, with these errnos: EINTR as a signal that
     // interrupts the wait makes it, EAGAIN as a reply that is not there yet. Any thread.
     void disturb_waits(const std::vector<int>& errnos);
     // How many reads have failed that way since construction.
     uint32_t waits_disturbed();
-    // Forgets the errnos not used yet.
+    // Forgets the statuses and errnos not used yet.
     void clear_faults();
 
 private:
@@ -98,6 +109,7 @@ private:
     std::atomic<bool> m_present{false};
     std::mutex m_mutex;  // arrive and leave
     std::mutex m_faultMutex;
+    std::deque<SgStatuses> m_nextStatuses;
     std::deque<int> m_waitErrors;
     uint32_t m_waitsDisturbed = 0;
 };
