@@ -154,7 +154,8 @@ void MockSg::arrive(const SgPlace& place) {
     const std::string h = std::to_string(m_number + 1);  // one SCSI host per USB storage device
     const std::string bus = place.port.substr(0, place.port.find('-'));
     m_usbPath = root_hub(m_testbed, std::stoi(bus)) + "/" + place.port;
-    m_scsiPath = m_usbPath + "/" + place.port + ":1.0/host" + h + "/target" + h + ":0:0/" + h + ":0:0:0";
+    m_scsiPath = m_usbPath + "/" + place.port + ":1.0/host" + h + "/target" + h + ":0:0/" + h +
+                 ":0:0:" + std::to_string(place.lun);
     m_sgPath = m_scsiPath + "/scsi_generic/sg" + n;
     char padded[64];
     std::snprintf(padded, sizeof padded, "A: vendor=%-8s\\n\nA: model=%-16s\\n\nA: rev=1.00\\n\n", place.vendor.c_str(),

@@ -31,12 +31,13 @@ int apply_sg_reply(const ScsiReply& reply, sg_io_hdr& hdr, uint8_t* sense);
 int errno_for_failure(uint32_t windows_error);
 
 // Where a unit's SCSI device sits: the USB device it belongs to (port path "1-3" and serial, empty
-// for none) and the vendor and product its SCSI device reports.
+// for none), the vendor and product its SCSI device reports, and its logical unit.
 struct SgPlace {
     std::string port = "1-1";
     std::string serial;
     std::string vendor = "ZEVAK";
     std::string product = "NKV-BRG40M";
+    int lun = 0;  // the logical unit of the SCSI device ("H:0:0:<lun>")
 };
 
 // What the host adapter and the driver report for a request in place of success (the kernel's

@@ -1,5 +1,5 @@
 // The library on Linux through SCSI generic nodes, with the kernel interface emulated by umockdev:
-// the search among a disk, a foreign SCSI device and two converters, the
+// the search among a disk, a foreign SCSI device, a second logical unit and two converters, the
 // errors an emulated node fails with, slave delivery and the library version. The command table
 // and the statuses of every sense and error case run beside it (command_table_test.cpp,
 // sense_mapping_test.cpp, shared with the suite of the Windows seam), and one request's way
@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -154,6 +155,32 @@ TEST_F(LinuxSgTest, ANodeThatIsAnotherDeviceNowIsRefused) {
     EXPECT_EQ(status, BRG40_NO_DEVICE);
     EXPECT_EQ(brg40_open_ex(1, &status), nullptr);
     EXPECT_TRUE(codes(1).empty());
+}
+
+// A converter's SCSI device is its logical unit 0: a node of another unit, whatever its vendor
+// and model, is never counted, opened or asked.
+TEST_F(LinuxSgTest, OnlyLogicalUnitZeroIsAConverter) {
+    std::atomic<int> asked{0};
+    sim::MockSg lun1(support::testbed(), 9, sim::SgPlace{"1-9", "LUN1", "ZEVAK", "NKV-BRG40M", 1},
+                     [&asked](const sim::ScsiRequest&, sim::ScsiReply&) { return ++asked, true; });
+    support::bench().attach(2, {}, 1, 2);  // /dev/sg1, unit 0
+    int count = 0;
+    int numbers[9] = {};
+    ASSERT_EQ(brg40_find_device(&count, numbers), 0);
+    EXPECT_EQ(std::vector<int>(numbers, numbers + count), std::vector<int>{1});
+    Brg40DeviceInfo info[9] = {};
+    ASSERT_EQ(brg40_list_devices(info, 9, &count), 0);
+    ASSERT_EQ(count, 1);
+    EXPECT_STREQ(info[0].node, "/dev/sg1");
+    for (const char* selector : {"/dev/sg9", "serial:LUN1", "2"}) {
+        int status = 0;
+        Brg40Handle h = brg40_open_device(selector, &status);
+        EXPECT_EQ(status, BRG40_NO_DEVICE) << selector;
+        if (h != nullptr) {
+            brg40_close(h);
+        }
+    }
+    EXPECT_EQ(asked, 0);
 }
 
 TEST_F(LinuxSgTest, SelectorsNameExactlyOneConverter) {
