@@ -132,6 +132,16 @@ void MockUsb::unplug_at_out(uint32_t n) {
     m_unplugAt = n;
 }
 
+void MockUsb::halt(uint8_t endpoint) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_halted.insert(endpoint);
+}
+
+uint32_t MockUsb::halts_cleared() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_haltsCleared;
+}
+
 void MockUsb::bind_driver(const std::string& name) {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_driver = name;
@@ -239,7 +249,15 @@ bool MockUsb::Handle(UMockdevIoctlClient* client) {
             umockdev_ioctl_data_unref(number);
             return true;
         }
-        case USBDEVFS_CLEAR_HALT:
+        case USBDEVFS_CLEAR_HALT: {
+            UMockdevIoctlData* number = umockdev_ioctl_data_resolve(arg, 0, sizeof(unsigned), nullptr);
+            unsigned endpoint = 0;
+            std::memcpy(&endpoint, number->data, sizeof(endpoint));
+            m_haltsCleared += m_halted.erase(static_cast<uint8_t>(endpoint)) != 0 ? 1 : 0;
+            umockdev_ioctl_client_complete(client, 0, 0);
+            umockdev_ioctl_data_unref(number);
+            return true;
+        }
         case USBDEVFS_RESETEP:
             umockdev_ioctl_client_complete(client, 0, 0);
             return true;
@@ -273,7 +291,10 @@ void MockUsb::Submit(UMockdevIoctlClient* client, UMockdevIoctlData* arg) {
     urb.buffer = umockdev_ioctl_data_resolve(urb.urb, offsetof(usbdevfs_urb, buffer),
                                              static_cast<size_t>(u->buffer_length), nullptr);
     u->actual_length = 0;
-    if (out) {
+    if (m_halted.count(u->endpoint) != 0) {
+        urb.status = -EPIPE;  // the device answers with a STALL handshake: nothing moves
+        urb.done = true;
+    } else if (out) {
         if (u->endpoint == kMockCommandEndpoint) {
             m_link.pipe_write(m_lpt, urb.buffer->data, static_cast<size_t>(u->buffer_length));
             ++m_outCount;

@@ -46,6 +46,12 @@ public:
     // 0: never.
     void unplug_at_out(uint32_t n);
 
+    // The device stalls endpoint: every transfer submitted to it fails with EPIPE until a host
+    // clears the halt (USBDEVFS_CLEAR_HALT). Any thread.
+    void halt(uint8_t endpoint);
+    // Halts a host has cleared since construction.
+    uint32_t halts_cleared();
+
     // A kernel driver named name holds interface 0 (as usbhid or a serial driver might on a real
     // machine): claims fail with EBUSY until a host disconnects it. Any thread.
     void bind_driver(const std::string& name);
@@ -100,6 +106,8 @@ private:
     uint32_t m_disconnects = 0;
     uint32_t m_unplugAt = 0;
     std::set<uint8_t> m_endpoints;
+    std::set<uint8_t> m_halted;
+    uint32_t m_haltsCleared = 0;
     std::vector<std::string> m_unknown;
 };
 

@@ -1,6 +1,6 @@
 // The libusb update pipe against the converter on an emulated USB bus: a whole programming run and
-// closing check over the first bulk endpoints, and an unplug in the middle of the writes that a
-// second run recovers from with the block kept in the state folder.
+// closing check over the first bulk endpoints, an unplug in the middle of the writes that a
+// second run recovers from with the block kept in the state folder, and a stalled endpoint.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -13,6 +13,7 @@
 #include "converter_link.h"
 #include "dialog_events.h"
 #include "firmup_messages.h"
+#include "firmup_protocol.h"
 #include "image_gen.h"
 #include "mock_usb.h"
 #include "recording_dialog.h"
@@ -147,6 +148,36 @@ TEST_F(UsbUpdatePipeTest, UnplugDuringTheWritesFailsTheRunAndTheNextRunRecovers)
     EXPECT_EQ(device.reported_version(), 0x0105);
     EXPECT_EQ(device.flash_bytes(0x5FE0, 16), device.preserved_value());
     EXPECT_TRUE(std::filesystem::is_empty(folder.path()));
+}
+
+// Reads flash block address over pipe into reply and tells whether the echo and the data are the
+// device's (flash address to address + 15).
+::testing::AssertionResult ReadsBlock(UsbUpdatePipe& pipe, UpdateDevice& device, uint32_t address, uint8_t* reply) {
+    CommandPacket packet = {};
+    if (!ReadFlashBlock(pipe, packet, reply, address)) {
+        return ::testing::AssertionFailure() << "no reply with the read's echo";
+    }
+    const std::vector<uint8_t> data(reply + kReplyDataOffset, reply + kReplyDataOffset + kFlashBlockSize);
+    if (data != device.flash_bytes(address, kFlashBlockSize)) {
+        return ::testing::AssertionFailure() << "another block's data";
+    }
+    return ::testing::AssertionSuccess();
+}
+
+// A stalled endpoint fails the exchange it stalls; the halt is cleared on that endpoint, and the
+// next exchange works without the device being plugged again.
+TEST_F(UsbUpdatePipeTest, AStallFailsItsExchangeAndIsCleared) {
+    for (uint8_t endpoint : {sim::kMockCommandEndpoint, sim::kMockReplyEndpoint}) {
+        SCOPED_TRACE(static_cast<int>(endpoint));
+        UsbUpdatePipe pipe(kUnit);
+        uint8_t reply[kReadReplySize];
+        ASSERT_TRUE(ReadsBlock(pipe, device, 0x0800, reply));
+        const uint32_t cleared = usb.halts_cleared();
+        usb.halt(endpoint);
+        EXPECT_FALSE(ReadsBlock(pipe, device, 0x0810, reply));
+        EXPECT_EQ(usb.halts_cleared(), cleared + 1);
+        EXPECT_TRUE(ReadsBlock(pipe, device, 0x0820, reply));
+    }
 }
 
 TEST_F(UsbUpdatePipeTest, ListAndWaitFollowThePlug) {

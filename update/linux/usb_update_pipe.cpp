@@ -1,4 +1,4 @@
-// The update pipe over libusb: one claimed interface, kept while the transfers succeed.
+// The update pipe over libusb: one claimed interface, kept while the transfers succeed or stall.
 #include "usb_update_pipe.h"
 
 namespace {
@@ -108,17 +108,34 @@ void UsbUpdatePipe::Close() {
     m_device.clear();
 }
 
+int UsbUpdatePipe::Bulk(uint8_t endpoint, uint8_t* data, int size, int* transferred, unsigned timeoutMs) {
+    const int result = libusb_bulk_transfer(m_handle, endpoint, data, size, transferred, timeoutMs);
+    if (result != LIBUSB_ERROR_PIPE) {
+        return result;
+    }
+    // The device stalled the endpoint: every later transfer on it fails until the halt is
+    // cleared, and claiming the interface again does not clear it.
+    const int cleared = libusb_clear_halt(m_handle, endpoint);
+    if (cleared != LIBUSB_SUCCESS) {
+        UsbDiagnostic("libusb_clear_halt", cleared);
+        return cleared;
+    }
+    return result;
+}
+
 int UsbUpdatePipe::Transfer(uint8_t* data, uint32_t size, bool toDevice) {
     if (!Open()) {
         return -1;
     }
     int transferred = 0;
-    const int result = libusb_bulk_transfer(m_handle, toDevice ? m_commandEndpoint : m_replyEndpoint, data,
-                                            static_cast<int>(size), &transferred, kUpdateTransferTimeoutMs);
+    const int result = Bulk(toDevice ? m_commandEndpoint : m_replyEndpoint, data, static_cast<int>(size), &transferred,
+                            kUpdateTransferTimeoutMs);
     if (result != LIBUSB_SUCCESS) {
         UsbDiagnostic("libusb_bulk_transfer", result);
-        Close();          // the device may have gone: the next transfer finds it anew
-        transferred = 0;  // what came before a time-out is no reply
+        if (result != LIBUSB_ERROR_PIPE) {
+            Close();  // the device may have gone: the next transfer finds it anew
+        }
+        transferred = 0;  // what came before a failure is no reply
     }
     return toDevice ? 1 : transferred;
 }

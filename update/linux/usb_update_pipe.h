@@ -11,9 +11,10 @@
 #include "usb_update_device.h"
 
 // Pinned to one unit: its device (at the unit's port, with the unit's serial when it has one) is
-// found and its interface claimed at the first transfer and kept for all that follow; a transfer
-// that fails (time-out, device gone, stall) releases it, and the next transfer finds the same
-// unit's device again, never another.
+// found and its interface claimed at the first transfer and kept for all that follow. A transfer
+// that the device stalls fails, and the halt is cleared on that endpoint; any other failure
+// (time-out, device gone) releases the interface, and the next transfer finds the same unit's
+// device again, never another.
 class UsbUpdatePipe : public UpdatePipe {
 public:
     explicit UsbUpdatePipe(UpdateUnit unit) : m_unit(std::move(unit)) {}
@@ -35,6 +36,9 @@ private:
     bool Claim(libusb_device* device);
     void Close();
     int Transfer(uint8_t* data, uint32_t size, bool toDevice);
+    // One bulk transfer: the libusb result. A stall is cleared on the endpoint before it returns
+    // (LIBUSB_ERROR_PIPE); when the halt cannot be cleared, the result is that failure instead.
+    int Bulk(uint8_t endpoint, uint8_t* data, int size, int* transferred, unsigned timeoutMs);
 
     const UpdateUnit m_unit;
     UsbContext m_usb;  // a context of its own: no state shared with other libusb users
