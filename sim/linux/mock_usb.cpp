@@ -142,6 +142,11 @@ uint32_t MockUsb::halts_cleared() {
     return m_haltsCleared;
 }
 
+void MockUsb::pad_replies(size_t size) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_padTo = size < kMockPacketSize ? size : kMockPacketSize;
+}
+
 void MockUsb::bind_driver(const std::string& name) {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_driver = name;
@@ -306,18 +311,36 @@ void MockUsb::Submit(UMockdevIoctlClient* client, UMockdevIoctlData* arg) {
     umockdev_ioctl_client_complete(client, 0, 0);
 }
 
-// Replies for the IN transfers waiting on the reply endpoint, as far as the loader has them.
+size_t MockUsb::NextReply(uint8_t (&packet)[kMockPacketSize]) {
+    size_t got = m_link.pipe_read(m_lpt, packet, kMockPacketSize);
+    if (got != 0 && got < m_padTo) {
+        std::memset(packet + got, 0, m_padTo - got);
+        got = m_padTo;
+    }
+    return got;
+}
+
+// Replies for the IN transfers waiting on the reply endpoint, as far as the loader has them. Each
+// reply is one packet; a transfer shorter than the packet takes what fits and fails with
+// EOVERFLOW, as the host controller reports a device that sends more than it was asked for.
 void MockUsb::FillReplies() {
     for (Urb& urb : m_urbs) {
         usbdevfs_urb* u = reinterpret_cast<usbdevfs_urb*>(urb.urb->data);
         if (urb.done || u->endpoint != kMockReplyEndpoint) {
             continue;
         }
-        const size_t got = m_link.pipe_read(m_lpt, urb.buffer->data, static_cast<size_t>(u->buffer_length));
+        uint8_t packet[kMockPacketSize];
+        const size_t got = NextReply(packet);
         if (got == 0) {
             return;  // later ones wait behind this one
         }
-        u->actual_length = static_cast<int>(got);
+        const size_t room = static_cast<size_t>(u->buffer_length);
+        const size_t fits = got < room ? got : room;
+        if (fits != 0) {
+            std::memcpy(urb.buffer->data, packet, fits);
+        }
+        u->actual_length = static_cast<int>(fits);
+        urb.status = got > room ? -EOVERFLOW : 0;
         urb.done = true;
     }
 }

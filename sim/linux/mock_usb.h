@@ -25,6 +25,7 @@ constexpr uint8_t kMockCommandEndpoint = 0x01;
 constexpr uint8_t kMockReplyEndpoint = 0x82;
 constexpr uint8_t kMockSpareOutEndpoint = 0x04;
 constexpr uint8_t kMockSpareInEndpoint = 0x85;
+constexpr size_t kMockPacketSize = 64;  // wMaxPacketSize of the bulk endpoints (full speed)
 
 class MockUsb {
 public:
@@ -51,6 +52,9 @@ public:
     void halt(uint8_t endpoint);
     // Halts a host has cleared since construction.
     uint32_t halts_cleared();
+    // The loader's replies come padded with zeros to size bytes (at most kMockPacketSize), as from
+    // a loader that always sends whole packets; 0: as long as the loader makes them. Any thread.
+    void pad_replies(size_t size);
 
     // A kernel driver named name holds interface 0 (as usbhid or a serial driver might on a real
     // machine): claims fail with EBUSY until a host disconnects it. Any thread.
@@ -84,6 +88,8 @@ private:
     void Reap(UMockdevIoctlClient* client, UMockdevIoctlData* arg);
     void Discard(UMockdevIoctlClient* client, UMockdevIoctlData* arg);
     void FillReplies();
+    // The loader's next reply packet into packet; 0 when there is none yet.
+    size_t NextReply(uint8_t (&packet)[kMockPacketSize]);
     void UnplugLocked();
     static void Release(Urb& urb);
 
@@ -108,6 +114,7 @@ private:
     std::set<uint8_t> m_endpoints;
     std::set<uint8_t> m_halted;
     uint32_t m_haltsCleared = 0;
+    size_t m_padTo = 0;
     std::vector<std::string> m_unknown;
 };
 

@@ -1,6 +1,7 @@
 // The libusb update pipe against the converter on an emulated USB bus: a whole programming run and
 // closing check over the first bulk endpoints, an unplug in the middle of the writes that a
-// second run recovers from with the block kept in the state folder, and a stalled endpoint.
+// second run recovers from with the block kept in the state folder, and the faults of the
+// endpoints themselves: a stall, replies longer than asked.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -178,6 +179,28 @@ TEST_F(UsbUpdatePipeTest, AStallFailsItsExchangeAndIsCleared) {
         EXPECT_EQ(usb.halts_cleared(), cleared + 1);
         EXPECT_TRUE(ReadsBlock(pipe, device, 0x0820, reply));
     }
+}
+
+// A loader that answers with whole packets: each exchange gets its reply, and only the bytes
+// asked for reach the caller.
+TEST_F(UsbUpdatePipeTest, RepliesLongerThanAskedAreCutToWhatWasAsked) {
+    usb.pad_replies(sim::kMockPacketSize);
+    UsbUpdatePipe pipe(kUnit);
+    std::vector<uint8_t> reply(sim::kMockPacketSize, 0xA5);
+    EXPECT_TRUE(ReadsBlock(pipe, device, 0x0800, reply.data()));  // 21 bytes asked
+    EXPECT_EQ(std::vector<uint8_t>(reply.begin() + kReadReplySize, reply.end()),
+              std::vector<uint8_t>(reply.size() - kReadReplySize, 0xA5));
+
+    std::fill(reply.begin(), reply.end(), 0xA5);
+    CommandPacket erase = {};
+    erase.packet.command = CMD_ERASE_FLASH;
+    erase.packet.length = 1;
+    SetPacketAddress(erase.packet, 0x0800);
+    int count = 0;
+    EXPECT_TRUE(FirmupExchange(pipe, erase, reply.data(), &count));  // the echo alone asked
+    EXPECT_EQ(count, 1);
+    EXPECT_EQ(reply[1], 0xA5);
+    EXPECT_EQ(device.flash_bytes(0x0800, kEraseBlockSize), std::vector<uint8_t>(kEraseBlockSize, 0xFF));
 }
 
 TEST_F(UsbUpdatePipeTest, ListAndWaitFollowThePlug) {

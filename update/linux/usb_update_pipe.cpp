@@ -1,18 +1,26 @@
 // The update pipe over libusb: one claimed interface, kept while the transfers succeed or stall.
 #include "usb_update_pipe.h"
 
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
 namespace {
 
-// The first bulk endpoint of the given direction in the interface's first setting, or 0.
-uint8_t FirstBulkEndpoint(const libusb_interface_descriptor& setting, uint8_t direction) {
+// A packet a host always accepts: the largest a full-speed bulk endpoint sends, for a descriptor
+// that gives no size.
+constexpr int kFallbackPacketSize = 64;
+
+// The first bulk endpoint of the given direction in the interface's first setting, or null.
+const libusb_endpoint_descriptor* FirstBulkEndpoint(const libusb_interface_descriptor& setting, uint8_t direction) {
     for (int i = 0; i < setting.bNumEndpoints; ++i) {
         const libusb_endpoint_descriptor& endpoint = setting.endpoint[i];
         if ((endpoint.bmAttributes & LIBUSB_TRANSFER_TYPE_MASK) == LIBUSB_TRANSFER_TYPE_BULK &&
             (endpoint.bEndpointAddress & LIBUSB_ENDPOINT_DIR_MASK) == direction) {
-            return endpoint.bEndpointAddress;
+            return &endpoint;
         }
     }
-    return 0;
+    return nullptr;
 }
 
 }  // namespace
@@ -86,8 +94,14 @@ bool UsbUpdatePipe::Claim(libusb_device* device) {
     }
     if (config->bNumInterfaces > kUpdateInterface && config->interface[kUpdateInterface].num_altsetting > 0) {
         const libusb_interface_descriptor& setting = config->interface[kUpdateInterface].altsetting[0];
-        m_commandEndpoint = FirstBulkEndpoint(setting, LIBUSB_ENDPOINT_OUT);
-        m_replyEndpoint = FirstBulkEndpoint(setting, LIBUSB_ENDPOINT_IN);
+        const libusb_endpoint_descriptor* command = FirstBulkEndpoint(setting, LIBUSB_ENDPOINT_OUT);
+        const libusb_endpoint_descriptor* reply = FirstBulkEndpoint(setting, LIBUSB_ENDPOINT_IN);
+        if (command != nullptr && reply != nullptr) {
+            m_commandEndpoint = command->bEndpointAddress;
+            m_replyEndpoint = reply->bEndpointAddress;
+            const int size = reply->wMaxPacketSize & 0x07FF;  // bits 11 and 12 count extra transactions
+            m_replyPacketSize = size != 0 ? size : kFallbackPacketSize;
+        }
     }
     libusb_free_config_descriptor(config);
     if (m_commandEndpoint == 0 || m_replyEndpoint == 0) {
@@ -105,6 +119,7 @@ void UsbUpdatePipe::Close() {
     }
     m_handle = nullptr;
     m_commandEndpoint = m_replyEndpoint = 0;
+    m_replyPacketSize = 0;
     m_device.clear();
 }
 
@@ -127,15 +142,30 @@ int UsbUpdatePipe::Transfer(uint8_t* data, uint32_t size, bool toDevice) {
     if (!Open()) {
         return -1;
     }
+    // The loader answers with one packet, which may be longer than the caller asks for: asking
+    // libusb for fewer bytes than the device sends fails the transfer (LIBUSB_ERROR_OVERFLOW).
+    // So a reply is read into whole packets, and only what was asked for is handed on.
+    std::vector<uint8_t> reply;
+    if (!toDevice) {
+        const uint32_t packet = static_cast<uint32_t>(m_replyPacketSize);
+        reply.resize((size + packet - 1) / packet * packet);
+    }
     int transferred = 0;
-    const int result = Bulk(toDevice ? m_commandEndpoint : m_replyEndpoint, data, static_cast<int>(size), &transferred,
-                            kUpdateTransferTimeoutMs);
+    const int result =
+        toDevice ? Bulk(m_commandEndpoint, data, static_cast<int>(size), &transferred, kUpdateTransferTimeoutMs)
+                 : Bulk(m_replyEndpoint, reply.data(), static_cast<int>(reply.size()), &transferred,
+                        kUpdateTransferTimeoutMs);
     if (result != LIBUSB_SUCCESS) {
         UsbDiagnostic("libusb_bulk_transfer", result);
         if (result != LIBUSB_ERROR_PIPE) {
             Close();  // the device may have gone: the next transfer finds it anew
         }
-        transferred = 0;  // what came before a failure is no reply
+        return toDevice ? 1 : 0;  // what came before a failure is no reply
     }
-    return toDevice ? 1 : transferred;
+    if (toDevice) {
+        return 1;
+    }
+    const uint32_t delivered = std::min(static_cast<uint32_t>(transferred), size);
+    std::memcpy(data, reply.data(), delivered);
+    return static_cast<int>(delivered);
 }

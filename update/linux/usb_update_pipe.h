@@ -11,10 +11,11 @@
 #include "usb_update_device.h"
 
 // Pinned to one unit: its device (at the unit's port, with the unit's serial when it has one) is
-// found and its interface claimed at the first transfer and kept for all that follow. A transfer
-// that the device stalls fails, and the halt is cleared on that endpoint; any other failure
-// (time-out, device gone) releases the interface, and the next transfer finds the same unit's
-// device again, never another.
+// found and its interface claimed at the first transfer, and the interface is kept for all
+// transfers that follow. A
+// transfer that the device stalls fails, and the halt is cleared on that endpoint; any other
+// failure (time-out, device gone) releases the interface, and the next transfer finds the same
+// unit's device again, never another.
 class UsbUpdatePipe : public UpdatePipe {
 public:
     explicit UsbUpdatePipe(UpdateUnit unit) : m_unit(std::move(unit)) {}
@@ -23,6 +24,7 @@ public:
     UsbUpdatePipe& operator=(const UsbUpdatePipe&) = delete;
 
     int Write(const uint8_t* data, uint32_t size) override;
+    // A reply longer than size is read whole; its first size bytes are delivered.
     int Read(uint8_t* data, uint32_t size) override;
     // The unit's key while its device is open; empty otherwise.
     std::string DeviceId() override { return m_device; }
@@ -45,6 +47,7 @@ private:
     libusb_device_handle* m_handle = nullptr;
     uint8_t m_commandEndpoint = 0;
     uint8_t m_replyEndpoint = 0;
+    int m_replyPacketSize = 0;  // wMaxPacketSize of the reply endpoint
     std::string m_device;
 };
 
