@@ -147,6 +147,11 @@ void MockUsb::pad_replies(size_t size) {
     m_padTo = size < kMockPacketSize ? size : kMockPacketSize;
 }
 
+void MockUsb::hold_reply(const std::vector<uint8_t>& packet) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_heldReplies.push_back(packet);
+}
+
 void MockUsb::bind_driver(const std::string& name) {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_driver = name;
@@ -312,7 +317,15 @@ void MockUsb::Submit(UMockdevIoctlClient* client, UMockdevIoctlData* arg) {
 }
 
 size_t MockUsb::NextReply(uint8_t (&packet)[kMockPacketSize]) {
-    size_t got = m_link.pipe_read(m_lpt, packet, kMockPacketSize);
+    size_t got = 0;
+    if (!m_heldReplies.empty()) {
+        const std::vector<uint8_t>& held = m_heldReplies.front();
+        got = held.size() < kMockPacketSize ? held.size() : kMockPacketSize;
+        std::memcpy(packet, held.data(), got);
+        m_heldReplies.pop_front();
+        return got;
+    }
+    got = m_link.pipe_read(m_lpt, packet, kMockPacketSize);
     if (got != 0 && got < m_padTo) {
         std::memset(packet + got, 0, m_padTo - got);
         got = m_padTo;

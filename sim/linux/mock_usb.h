@@ -55,6 +55,9 @@ public:
     // The loader's replies come padded with zeros to size bytes (at most kMockPacketSize), as from
     // a loader that always sends whole packets; 0: as long as the loader makes them. Any thread.
     void pad_replies(size_t size);
+    // The reply endpoint still holds packet from an earlier run that nobody read: the next IN
+    // transfer gets it before anything the loader answers. Any thread.
+    void hold_reply(const std::vector<uint8_t>& packet);
 
     // A kernel driver named name holds interface 0 (as usbhid or a serial driver might on a real
     // machine): claims fail with EBUSY until a host disconnects it. Any thread.
@@ -88,7 +91,8 @@ private:
     void Reap(UMockdevIoctlClient* client, UMockdevIoctlData* arg);
     void Discard(UMockdevIoctlClient* client, UMockdevIoctlData* arg);
     void FillReplies();
-    // The loader's next reply packet into packet; 0 when there is none yet.
+    // The next reply packet for the reply endpoint into packet: a held one first, else the
+    // loader's; 0 when there is none yet.
     size_t NextReply(uint8_t (&packet)[kMockPacketSize]);
     void UnplugLocked();
     static void Release(Urb& urb);
@@ -115,6 +119,7 @@ private:
     std::set<uint8_t> m_halted;
     uint32_t m_haltsCleared = 0;
     size_t m_padTo = 0;
+    std::deque<std::vector<uint8_t>> m_heldReplies;
     std::vector<std::string> m_unknown;
 };
 

@@ -1,7 +1,7 @@
 // The libusb update pipe against the converter on an emulated USB bus: a whole programming run and
 // closing check over the first bulk endpoints, an unplug in the middle of the writes that a
 // second run recovers from with the block kept in the state folder, and the faults of the
-// endpoints themselves: a stall, replies longer than asked.
+// endpoints themselves: a stall, replies longer than asked, a reply left from an earlier run.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -201,6 +201,18 @@ TEST_F(UsbUpdatePipeTest, RepliesLongerThanAskedAreCutToWhatWasAsked) {
     EXPECT_EQ(count, 1);
     EXPECT_EQ(reply[1], 0xA5);
     EXPECT_EQ(device.flash_bytes(0x0800, kEraseBlockSize), std::vector<uint8_t>(kEraseBlockSize, 0xFF));
+}
+
+// A read's reply that an earlier run left in the reply endpoint (its program ended before reading
+// it) is never taken for the answer to this run's first request.
+TEST_F(UsbUpdatePipeTest, AReplyLeftFromAnEarlierRunIsDropped) {
+    std::vector<uint8_t> stale = {CMD_READ_FLASH, kFlashBlockSize, 0x00, 0x50, 0x00};
+    stale.resize(kReadReplySize, 0x5A);
+    usb.hold_reply(stale);
+    UsbUpdatePipe pipe(kUnit);
+    uint8_t reply[kReadReplySize];
+    EXPECT_TRUE(ReadsBlock(pipe, device, 0x0800, reply));
+    EXPECT_TRUE(ReadsBlock(pipe, device, 0x0810, reply)) << "no exchange answered by the one before";
 }
 
 TEST_F(UsbUpdatePipeTest, ListAndWaitFollowThePlug) {

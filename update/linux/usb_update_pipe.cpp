@@ -10,6 +10,10 @@ namespace {
 // A packet a host always accepts: the largest a full-speed bulk endpoint sends, for a descriptor
 // that gives no size.
 constexpr int kFallbackPacketSize = 64;
+// What the reply endpoint still holds is there at once: a stale reply waits in the device's
+// endpoint buffer for the next IN token. Anything later than this is no leftover.
+constexpr unsigned kDrainTimeoutMs = 50;
+constexpr int kMaxStaleReplies = 16;  // a device that keeps sending is not drained forever
 
 // The first bulk endpoint of the given direction in the interface's first setting, or null.
 const libusb_endpoint_descriptor* FirstBulkEndpoint(const libusb_interface_descriptor& setting, uint8_t direction) {
@@ -61,6 +65,9 @@ bool UsbUpdatePipe::Open() {
     if (list != nullptr) {
         libusb_free_device_list(list, 1);
     }
+    if (m_handle != nullptr) {
+        DrainReplies();
+    }
     return m_handle != nullptr;
 }
 
@@ -110,6 +117,19 @@ bool UsbUpdatePipe::Claim(libusb_device* device) {
     }
     m_device = m_unit.key;
     return true;
+}
+
+// A reply that an earlier program asked for and never read (it ended, or its read timed out)
+// still waits in the reply endpoint and would be taken for the answer to our first request:
+// read and drop whatever comes at once.
+void UsbUpdatePipe::DrainReplies() {
+    std::vector<uint8_t> packet(static_cast<size_t>(m_replyPacketSize));
+    for (int i = 0; i < kMaxStaleReplies; ++i) {
+        int got = 0;
+        if (Bulk(m_replyEndpoint, packet.data(), m_replyPacketSize, &got, kDrainTimeoutMs) != LIBUSB_SUCCESS) {
+            return;  // LIBUSB_ERROR_TIMEOUT: nothing (more) is waiting
+        }
+    }
 }
 
 void UsbUpdatePipe::Close() {

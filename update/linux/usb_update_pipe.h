@@ -11,8 +11,8 @@
 #include "usb_update_device.h"
 
 // Pinned to one unit: its device (at the unit's port, with the unit's serial when it has one) is
-// found and its interface claimed at the first transfer, and the interface is kept for all
-// transfers that follow. A
+// found and its interface claimed at the first transfer, what the reply endpoint still holds from
+// an earlier run is read and dropped, and the interface is kept for all transfers that follow. A
 // transfer that the device stalls fails, and the halt is cleared on that endpoint; any other
 // failure (time-out, device gone) releases the interface, and the next transfer finds the same
 // unit's device again, never another.
@@ -36,6 +36,7 @@ public:
 private:
     bool Open();
     bool Claim(libusb_device* device);
+    void DrainReplies();
     void Close();
     int Transfer(uint8_t* data, uint32_t size, bool toDevice);
     // One bulk transfer: the libusb result. A stall is cleared on the endpoint before it returns
