@@ -138,6 +138,9 @@ int next_pack_id() {
 // header). A signal interrupts only the wait, never the request, which stays queued in the
 // driver: the wait simply starts again. False, with the Windows error in *error, when the reply
 // cannot be read (the converter went away: ENODEV).
+// Shown only on a real PC: a poll() that sleeps until the reply comes, and a signal that ends it
+// or the read() early. The emulated nodes of the tests are always ready and cannot be interrupted;
+// there the read fails with EINTR or EAGAIN on purpose instead (sim/linux/mock_sg.h).
 bool collect_reply(int fd, sg_io_hdr_t& hdr, uint32_t* error) {
     for (;;) {
         pollfd ready{fd, POLLIN, 0};

@@ -79,6 +79,10 @@ public:
     void complete_next_with(const SgStatuses& statuses);
     // The next reads of a reply fail, one each, with these errnos: EINTR as a signal that
     // interrupts the wait makes it, EAGAIN as a reply that is not there yet. Any thread.
+    // (A real signal cannot do it here: umockdev blocks every signal while it carries a call to
+    // the handler, and poll() does not reach the handler at all: the node is a plain file, which
+    // poll() always finds ready. That is also what the driver would say, as the device answers
+    // each request before its write() returns.)
     void disturb_waits(const std::vector<int>& errnos);
     // How many reads have failed that way since construction.
     uint32_t waits_disturbed();
