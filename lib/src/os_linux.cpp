@@ -247,8 +247,8 @@ bool os_resolve_node(const char* name, char* resolved, size_t size) {
 
 OsHandle os_open_device(const char* name, uint32_t* error) {
     // O_EXCL on an sg node is the driver's exclusive open, the counterpart of Windows' share mode
-    // 0; with O_NONBLOCK a node held elsewhere fails with EBUSY at once instead of waiting. SG_IO
-    // itself blocks whatever the open flags say.
+    // 0; with O_NONBLOCK a node held elsewhere fails with EBUSY at once instead of waiting. It
+    // also makes read() of a reply that is not there yet fail with EAGAIN: the waiting is poll()'s.
     const int fd = open(name, O_RDWR | O_NONBLOCK | O_EXCL | O_CLOEXEC);
     if (fd < 0) {
         *error = windows_error_for_errno(errno);

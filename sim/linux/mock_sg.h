@@ -18,7 +18,7 @@
 
 namespace sim {
 
-// The request the device receives for one SG_IO header (data pointing at `data`), and the
+// The request the device receives for one sg_io_hdr (data pointing at `data`), and the
 // outcome written back into the header, its sense buffer and the errno the call fails with
 // (0: it succeeds). A reply that fails with a Windows error fails the call with the errno that
 // the library turns back into that error.

@@ -1,7 +1,7 @@
 // The test support of the library suites (sim_os.h) for the library's real Linux seam: the bench's
 // devices are SCSI generic nodes in a umockdev testbed (LPTn is /dev/sg(n-1), present while a
 // device is attached there, below a SCSI device with its vendor and model and the USB device at
-// its port), and every SG_IO request the library sends reaches them through the kernel interface
+// its port), and every request the library sends reaches them through the kernel interface
 // that umockdev emulates. The library itself runs unchanged.
 #include <dirent.h>
 #include <unistd.h>
