@@ -138,9 +138,9 @@ int next_pack_id() {
 // header). A signal interrupts only the wait, never the request, which stays queued in the
 // driver: the wait simply starts again. False, with the Windows error in *error, when the reply
 // cannot be read (the converter went away: ENODEV).
-// Shown only on a real PC: a poll() that sleeps until the reply comes, and a signal that ends it
-// or the read() early. The emulated nodes of the tests are always ready and cannot be interrupted;
-// there the read fails with EINTR or EAGAIN on purpose instead (sim/linux/mock_sg.h).
+// Shown only on a real PC: a poll() that sleeps until the reply comes or reports the hang-up, and
+// a signal that ends it or the read() early. The emulated nodes of the tests are always ready and cannot be
+// interrupted; there the read fails with EINTR or EAGAIN on purpose instead (sim/linux/mock_sg.h).
 bool collect_reply(int fd, sg_io_hdr_t& hdr, uint32_t* error) {
     for (;;) {
         pollfd ready{fd, POLLIN, 0};
@@ -161,6 +161,13 @@ bool collect_reply(int fd, sg_io_hdr_t& hdr, uint32_t* error) {
         // and read says whether our reply came before): ask for ours by its pack_id.
         if (read(fd, &hdr, sizeof(hdr)) >= 0) {
             return true;
+        }
+        if (errno == EAGAIN && (ready.revents & POLLHUP) != 0) {
+            // The converter is going away before our reply came. The driver stops waiting here
+            // too (SG_IO ends with ENODEV); looking again would only spin, as poll() keeps
+            // reporting the hang-up.
+            *error = windows_error_for_errno(ENODEV);
+            return false;
         }
         if (errno == EAGAIN) {
             sched_yield();  // another call's reply woke us: let it take its reply first
