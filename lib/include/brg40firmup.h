@@ -65,10 +65,17 @@
  *
  * @section brg40_linux Linux (libbrg40firmup.so)
  * The same 29 functions and statuses. Where Linux differs:
- * - Devices: the converter in normal mode is a SCSI generic node /dev/sgN, driven with the SG_IO
- *   ioctl (the same commands, directions, lengths and time-outs). A converter is known by what
- *   sysfs says of the SCSI device above its node (vendor and model, logical unit 0), without
- *   opening or asking it; no other device receives anything.
+ * - Devices: the converter in normal mode is a SCSI generic node /dev/sgN. Each request is
+ *   written to the node (an sg_io_hdr with the same commands, directions, lengths and time-outs)
+ *   and its reply read back by its pack_id, so that requests of two threads on one handle never
+ *   take each other's replies. A converter is known by what sysfs says of the SCSI device above
+ *   its node (vendor and model, logical unit 0), without opening or asking it; no other device
+ *   receives anything.
+ * - Signals: a signal that arrives while a call waits for its reply interrupts only the wait,
+ *   which starts again: the request is never sent twice, and the call's status is the
+ *   request's, whether the signal's handler was installed with SA_RESTART or not. Slave receive
+ *   workers run, and call the callback, with every signal blocked, so that the application's
+ *   signals go to its own threads.
  * - Numbers: 1 to 9 are those converters, counted in the order of their sg numbers (on Windows a
  *   number is the LPT number). Whether a converter can be opened now (another program may hold
  *   it) never moves a number; unplugging one renumbers those after it. brg40_find_device lists,
@@ -80,20 +87,35 @@
  *   it belongs to, and brg40_open_device opens one by them (or by its node, or a link to it such
  *   as the udev rule's /dev/brg40/by-id/...).
  * - Exclusive open: a node is opened with O_EXCL (and O_NONBLOCK, so that a node held elsewhere
- *   fails at once with status 32 instead of waiting); it keeps its number meanwhile. Read and write access to the node
- * is needed: the udev rule shipped with the library gives it to the logged-in user.
- * - Errors: a failed open or SG_IO call reports its errno as the Windows error number of the
- *   same meaning: ENOTTY, ENOSYS: 1; ENOENT: 2; EACCES, EPERM: 5; EBADF: 6; ENOMEM: 8; EBUSY: 32;
- *   EOPNOTSUPP: 50; EINVAL: 87; ENOSPC: 112; ETIMEDOUT: 121; EAGAIN: 170; EFAULT: 998; EIO: 1117;
- *   ENODEV, ENXIO: 1167; any other errno: 31. A request that the adapter ended by its time-out
- *   reports 121; any other adapter or driver failure, and a SCSI status other than GOOD without
- *   sense data, 1117. Sense data are read exactly as on Windows.
+ *   fails at once with status 32 instead of waiting); it keeps its number meanwhile. Read and
+ *   write access to the node is needed: the udev rule shipped with the library gives it to the
+ *   logged-in user.
+ * - Errors of the system calls: a failed open, request or reply reports its errno as the Windows
+ *   error number of the same meaning: ENOTTY, ENOSYS: 1 (ENOTTY also for a handle whose
+ *   descriptor is no SCSI generic node: nothing is written to it); ENOENT: 2; EACCES, EPERM: 5;
+ *   EBADF: 6; ENOMEM: 8; EBUSY: 32; EOPNOTSUPP: 50; EINVAL: 87; ENOSPC: 112; ETIMEDOUT: 121;
+ *   EAGAIN, EDOM (the node has as many requests queued as it takes): 170; EFAULT: 998; EIO: 1117;
+ *   ENODEV, ENXIO: 1167; any other errno: 31.
+ * - Errors of the transport: a request that the driver completed reports the status of the host
+ *   adapter first (host_status, the kernel's DID_ values): DID_NO_CONNECT (the converter went
+ *   away): 1167; DID_BUS_BUSY: 170; DID_TIME_OUT (the request's time-out passed): 121; any other
+ *   (DID_BAD_TARGET, DID_ABORT, DID_PARITY, DID_ERROR, DID_RESET, DID_BAD_INTR, DID_PASSTHROUGH,
+ *   DID_SOFT_ERROR, DID_IMM_RETRY, DID_REQUEUE, DID_TRANSPORT_DISRUPTED, DID_TRANSPORT_FAILFAST,
+ *   0x10 to 0x13 of older kernels, DID_TRANSPORT_MARGINAL, and values the kernel does not name):
+ *   1117. With DID_OK, the driver's status (driver_status; its low four bits, the DRIVER_ value;
+ *   the high four, a suggestion of older kernels, are ignored): DRIVER_TIMEOUT: 121; DRIVER_BUSY,
+ *   DRIVER_SOFT, DRIVER_MEDIA, DRIVER_ERROR, DRIVER_INVALID, DRIVER_HARD and values the kernel
+ *   does not name: 1117. With DRIVER_OK or DRIVER_SENSE, the SCSI status: GOOD is success; CHECK
+ *   CONDITION with sense data is the converter's error report; any other status (CHECK CONDITION
+ *   without sense data, BUSY and the like): 1117. Sense data are read exactly as on Windows:
+ *   where a failed request brought sense data, they decide its status.
  * - Slave receive: delivery by window message (delivery nonzero) does not exist; the call
  *   returns 50 (ERROR_NOT_SUPPORTED) and starts nothing. Delivery by callback works as on
  *   Windows, on a POSIX thread. Keep the handle open until a worker has ended (leave the slave
  *   mode, then wait 600 ms): Linux soon gives a closed descriptor's number to another file, and a
- *   worker's last request would reach that file (the Python package waits by itself). Unloading
- *   the library (dlclose) while a worker runs is not supported either.
+ *   worker's last request would reach that file if it is a SCSI generic node (the Python package
+ *   waits by itself). Unloading the library (dlclose) while a worker runs is not supported
+ *   either.
  * - brg40_get_dll_version reads the library's own version constant (there is no version
  *   resource).
  */

@@ -1,17 +1,22 @@
 // The operating-system seam (os.h) on Linux: the converters that sysfs describes (SCSI generic
-// nodes below the converter's SCSI device, with the USB device they belong to), their SG_IO
-// request, POSIX threads and sleeping. Translation only; errno becomes the Windows error number
-// the statuses carry on Windows (errno_table.h), so a status means the same on both systems.
+// nodes below the converter's SCSI device, with the USB device they belong to), their requests
+// (written to the node and read back), POSIX threads and sleeping. Translation only; errno and
+// the driver's statuses become the Windows error numbers the statuses carry on Windows
+// (errno_table.h), so a status means the same on both systems.
 #include <dirent.h>
 #include <fcntl.h>
 #include <limits.h>
+#include <poll.h>
 #include <pthread.h>
+#include <sched.h>
+#include <signal.h>
 #include <scsi/sg.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
@@ -119,11 +124,59 @@ int descriptor_of(OsHandle handle) {
     return static_cast<int>(reinterpret_cast<intptr_t>(handle)) - 1;
 }
 
-// Statuses of a request whose SG_IO call succeeded but whose transport failed.
-constexpr uint8_t kHostTimeOut = 0x03;     // DID_TIME_OUT
 constexpr uint8_t kCheckCondition = 0x02;  // SCSI status CHECK CONDITION
-constexpr uint16_t kDriverTimeout = 0x06;  // DRIVER_TIMEOUT (low nibble of driver_status)
-constexpr uint16_t kDriverFailure = 0x07;  // DRIVER_ERROR and the like: the low three bits
+
+// The pack_id of this process's next request: unique among the requests in flight, so that a
+// reply is read only by the call that sent its request (a slave receive worker and the
+// application may both wait on one descriptor).
+int next_pack_id() {
+    static std::atomic<uint32_t> last{0};
+    return static_cast<int>(++last & 0x7FFFFFFFu);  // -1 would ask for any reply
+}
+
+// Waits for the reply to hdr's request and reads it into hdr (the driver writes back the whole
+// header). A signal interrupts only the wait, never the request, which stays queued in the
+// driver: the wait simply starts again. False, with the Windows error in *error, when the reply
+// cannot be read (the converter went away: ENODEV).
+// Shown only on a real PC: a poll() that sleeps until the reply comes or reports the hang-up, and
+// a signal that ends it or the read() early. The emulated nodes of the tests are always ready and cannot be
+// interrupted; there the read fails with EINTR or EAGAIN on purpose instead (sim/linux/mock_sg.h).
+bool collect_reply(int fd, sg_io_hdr_t& hdr, uint32_t* error) {
+    for (;;) {
+        pollfd ready{fd, POLLIN, 0};
+        // No time-out of our own: the driver ends every request by hdr.timeout.
+        const int n = poll(&ready, 1, -1);
+        if (n < 0 && errno != EINTR) {
+            *error = windows_error_for_errno(errno);
+            return false;
+        }
+        if (n > 0 && (ready.revents & POLLNVAL) != 0) {
+            *error = windows_error_for_errno(EBADF);  // closed meanwhile
+            return false;
+        }
+        if (n < 0) {
+            continue;  // a signal: look again
+        }
+        // POLLIN (a reply is there, maybe another request's) or POLLHUP (the device is going,
+        // and read says whether our reply came before): ask for ours by its pack_id.
+        if (read(fd, &hdr, sizeof(hdr)) >= 0) {
+            return true;
+        }
+        if (errno == EAGAIN && (ready.revents & POLLHUP) != 0) {
+            // The converter is going away before our reply came. The driver stops waiting here
+            // too (SG_IO ends with ENODEV); looking again would only spin, as poll() keeps
+            // reporting the hang-up.
+            *error = windows_error_for_errno(ENODEV);
+            return false;
+        }
+        if (errno == EAGAIN) {
+            sched_yield();  // another call's reply woke us: let it take its reply first
+        } else if (errno != EINTR) {
+            *error = windows_error_for_errno(errno);
+            return false;
+        }
+    }
+}
 
 }  // namespace
 
@@ -201,8 +254,8 @@ bool os_resolve_node(const char* name, char* resolved, size_t size) {
 
 OsHandle os_open_device(const char* name, uint32_t* error) {
     // O_EXCL on an sg node is the driver's exclusive open, the counterpart of Windows' share mode
-    // 0; with O_NONBLOCK a node held elsewhere fails with EBUSY at once instead of waiting. SG_IO
-    // itself blocks whatever the open flags say.
+    // 0; with O_NONBLOCK a node held elsewhere fails with EBUSY at once instead of waiting. It
+    // also makes read() of a reply that is not there yet fail with EAGAIN: the waiting is poll()'s.
     const int fd = open(name, O_RDWR | O_NONBLOCK | O_EXCL | O_CLOEXEC);
     if (fd < 0) {
         *error = windows_error_for_errno(errno);
@@ -238,18 +291,32 @@ bool os_scsi_pass_through(OsHandle handle, CommandBlock* block, uint32_t* error)
     hdr.mx_sb_len = p.SenseInfoLength;
     hdr.sbp = block->sense;  // the sense data lands where the core reads it on Windows
     hdr.timeout = p.TimeOutValue * 1000u;
-    if (ioctl(fd, SG_IO, &hdr) < 0) {
+    hdr.pack_id = next_pack_id();
+    // Replies are read by pack_id from here on. This also tells a SCSI generic node from any
+    // other file (ENOTTY) before anything is written to it: a descriptor number that the
+    // application has meanwhile given to a file of its own is refused, not written into.
+    int by_pack_id = 1;
+    if (ioctl(fd, SG_SET_FORCE_PACK_ID, &by_pack_id) < 0) {
         *error = windows_error_for_errno(errno);
         return false;
     }
-    p.ScsiStatus = hdr.status;
-    if (hdr.host_status == kHostTimeOut || (hdr.driver_status & 0x0F) == kDriverTimeout) {
-        *error = BRG40_ERROR_SEM_TIMEOUT;
+    // The request goes out once, by write(), which queues it and returns: nothing the caller's
+    // signals do can send it again. (SG_IO would: a signal ends the ioctl with -ERESTARTSYS while
+    // the request runs on, and with SA_RESTART the same request is sent a second time.)
+    const ssize_t written = write(fd, &hdr, sizeof(hdr));
+    if (written != static_cast<ssize_t>(sizeof(hdr))) {
+        *error = windows_error_for_errno(written < 0 ? errno : EIO);
         return false;
     }
-    // A driver failure is one even when the SCSI status says GOOD: the command may not have run.
-    if (hdr.host_status != 0 || (hdr.driver_status & kDriverFailure) != 0) {
-        *error = BRG40_ERROR_IO_DEVICE;
+    if (!collect_reply(fd, hdr, error)) {
+        return false;
+    }
+    p.ScsiStatus = hdr.status;
+    // A failure below the SCSI device is one even when the SCSI status says GOOD: the command
+    // may not have run.
+    const uint32_t failure = windows_error_for_sg_status(hdr.host_status, hdr.driver_status);
+    if (failure != 0) {
+        *error = failure;
         return false;
     }
     if (hdr.status == kCheckCondition && hdr.sb_len_wr > 0) {
@@ -291,8 +358,16 @@ bool os_start_thread(OsThreadRoutine routine, void* arg) {
         return false;
     }
     pthread_attr_setdetachstate(&attr, PTHREAD_CREATE_DETACHED);  // nobody waits for it
+    // The worker starts with every signal blocked (a new thread inherits its creator's mask), so
+    // that the application's signals go to the application's own threads and never interrupt a
+    // worker's request; the caller's mask is put back at once.
+    sigset_t all;
+    sigset_t caller;
+    sigfillset(&all);
+    pthread_sigmask(SIG_SETMASK, &all, &caller);
     pthread_t thread;
     const bool started = pthread_create(&thread, &attr, thread_entry, start) == 0;
+    pthread_sigmask(SIG_SETMASK, &caller, nullptr);
     pthread_attr_destroy(&attr);
     if (!started) {
         std::free(start);

@@ -2,7 +2,7 @@
 // running simulator (BRG40_SIM_DIR or BRG40_SIM_PORT, see sim_client.h). A converter at LPTn in
 // normal mode is /dev/sg(n-1); a converter in update mode is the USB device 1f3a:0c21. COMMAND
 // runs unmodified with umockdev's preload library, so that the kernel interfaces it uses (sysfs,
-// /dev/sgN and SG_IO, /dev/bus/usb and usbdevfs, udev) reach the testbed. Exits with COMMAND's
+// /dev/sgN and its requests, /dev/bus/usb and usbdevfs, udev) reach the testbed. Exits with COMMAND's
 // exit status (128 + signal when it was killed), or 125 when the bridge itself could not start.
 #include <spawn.h>
 #include <sys/stat.h>

@@ -1,4 +1,5 @@
-// The emulated SCSI generic node: SG_IO requests carried to a simulated device.
+// The emulated SCSI generic node: requests written to it (or sent by SG_IO) carried to a
+// simulated device, and their replies read back.
 #include "mock_sg.h"
 
 #include <sys/stat.h>
@@ -126,6 +127,8 @@ MockSg::MockSg(UMockdevTestbed* testbed, int number, const SgPlace& place, Answe
       m_place(place),
       m_devnode("/dev/sg" + std::to_string(number)) {
     g_signal_connect(m_handler, "handle-ioctl", G_CALLBACK(OnIoctl), this);
+    g_signal_connect(m_handler, "handle-write", G_CALLBACK(OnWrite), this);
+    g_signal_connect(m_handler, "handle-read", G_CALLBACK(OnRead), this);
     // The handler first, so that the node answers as soon as the "add" uevent is out. It stays
     // attached for the object's life. The node is a plain file (given contents), not a terminal,
     // so that the testbed can make it again when the device comes back.
@@ -151,7 +154,8 @@ void MockSg::arrive(const SgPlace& place) {
     const std::string h = std::to_string(m_number + 1);  // one SCSI host per USB storage device
     const std::string bus = place.port.substr(0, place.port.find('-'));
     m_usbPath = root_hub(m_testbed, std::stoi(bus)) + "/" + place.port;
-    m_scsiPath = m_usbPath + "/" + place.port + ":1.0/host" + h + "/target" + h + ":0:0/" + h + ":0:0:0";
+    m_scsiPath = m_usbPath + "/" + place.port + ":1.0/host" + h + "/target" + h + ":0:0/" + h +
+                 ":0:0:" + std::to_string(place.lun);
     m_sgPath = m_scsiPath + "/scsi_generic/sg" + n;
     char padded[64];
     std::snprintf(padded, sizeof padded, "A: vendor=%-8s\\n\nA: model=%-16s\\n\nA: rev=1.00\\n\n", place.vendor.c_str(),
@@ -196,17 +200,111 @@ void MockSg::leave() {
     unlink((sys_dir(m_testbed) + "/dev/char/21:" + std::to_string(m_number)).c_str());
 }
 
+// What one open file of the node holds, as the driver keeps it per descriptor: whether read()
+// picks replies by pack_id, and the requests that have completed and wait to be read. It lives
+// as long as umockdev's client of that open file.
+struct MockSg::OpenFile {
+    struct Done {
+        sg_io_hdr hdr;              // as written, with the driver's outputs filled in
+        std::vector<uint8_t> data;  // what a data-in request brought
+        uint8_t sense[sizeof(ScsiReply::sense)];
+    };
+    bool by_pack_id = false;
+    std::deque<Done> done;
+};
+
+MockSg::OpenFile& MockSg::FileOf(UMockdevIoctlClient* client) {
+    static const char kKey[] = "brg40-sg-file";
+    auto* file = static_cast<OpenFile*>(g_object_get_data(G_OBJECT(client), kKey));
+    if (file == nullptr) {
+        file = new OpenFile;
+        g_object_set_data_full(G_OBJECT(client), kKey, file, [](gpointer f) { delete static_cast<OpenFile*>(f); });
+    }
+    return *file;
+}
+
 gboolean MockSg::OnIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer self) {
-    static_cast<MockSg*>(self)->Handle(client);
+    static_cast<MockSg*>(self)->HandleIoctl(client);
     return TRUE;
 }
 
-void MockSg::Handle(UMockdevIoctlClient* client) {
-    if (umockdev_ioctl_client_get_request(client) != SG_IO) {
+gboolean MockSg::OnWrite(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer self) {
+    static_cast<MockSg*>(self)->HandleWrite(client);
+    return TRUE;
+}
+
+gboolean MockSg::OnRead(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer self) {
+    static_cast<MockSg*>(self)->HandleRead(client);
+    return TRUE;
+}
+
+void MockSg::complete_next_with(const SgStatuses& statuses) {
+    std::lock_guard<std::mutex> lock(m_faultMutex);
+    m_nextStatuses.push_back(statuses);
+}
+
+void MockSg::disturb_waits(const std::vector<int>& errnos) {
+    std::lock_guard<std::mutex> lock(m_faultMutex);
+    m_waitErrors.insert(m_waitErrors.end(), errnos.begin(), errnos.end());
+}
+
+uint32_t MockSg::waits_disturbed() {
+    std::lock_guard<std::mutex> lock(m_faultMutex);
+    return m_waitsDisturbed;
+}
+
+void MockSg::clear_faults() {
+    std::lock_guard<std::mutex> lock(m_faultMutex);
+    m_nextStatuses.clear();
+    m_waitErrors.clear();
+}
+
+int MockSg::Run(sg_io_hdr& hdr, const uint8_t* cdb, uint8_t* data, uint8_t* sense) {
+    ScsiRequest request = request_from_sg(hdr, data);
+    if (cdb != nullptr) {
+        std::memcpy(request.cdb, cdb, request.cdb_length);
+    }
+    ScsiReply reply;
+    if (!m_present || !m_answer(request, reply)) {
+        return ENODEV;
+    }
+    const int error = apply_sg_reply(reply, hdr, sense);
+    std::lock_guard<std::mutex> lock(m_faultMutex);
+    if (error == 0 && !m_nextStatuses.empty()) {
+        const SgStatuses s = m_nextStatuses.front();
+        m_nextStatuses.pop_front();
+        hdr.host_status = s.host_status;
+        hdr.driver_status = s.driver_status;
+        if (s.scsi_status >= 0) {
+            hdr.status = static_cast<unsigned char>(s.scsi_status);
+            hdr.masked_status = static_cast<unsigned char>((s.scsi_status >> 1) & 0x7F);
+        }
+        hdr.info = hdr.status != 0 || hdr.host_status != 0 || hdr.driver_status != 0 ? SG_INFO_CHECK : SG_INFO_OK;
+    }
+    return error;
+}
+
+// SG_IO, the request and its reply in one call, and the descriptor's pack_id switch.
+void MockSg::HandleIoctl(UMockdevIoctlClient* client) {
+    const unsigned long request = umockdev_ioctl_client_get_request(client);
+    UMockdevIoctlData* arg = umockdev_ioctl_client_get_arg(client);
+    if (request == SG_SET_FORCE_PACK_ID) {
+        UMockdevIoctlData* value = umockdev_ioctl_data_resolve(arg, 0, sizeof(int), nullptr);
+        if (value == nullptr) {
+            umockdev_ioctl_client_complete(client, -1, EFAULT);
+            return;
+        }
+        int on = 0;
+        std::memcpy(&on, value->data, sizeof on);
+        FileOf(client).by_pack_id = on != 0;
+        umockdev_ioctl_data_unref(value);
+        umockdev_ioctl_client_complete(client, 0, 0);
+        return;
+    }
+    if (request != SG_IO) {
         umockdev_ioctl_client_complete(client, -1, ENOTTY);
         return;
     }
-    UMockdevIoctlData* arg = umockdev_ioctl_client_get_arg(client);
     UMockdevIoctlData* header = umockdev_ioctl_data_resolve(arg, 0, sizeof(sg_io_hdr), nullptr);
     if (header == nullptr) {
         umockdev_ioctl_client_complete(client, -1, EFAULT);
@@ -222,16 +320,8 @@ void MockSg::Handle(UMockdevIoctlClient* client) {
     UMockdevIoctlData* cdb = resolve(offsetof(sg_io_hdr, cmdp), hdr.cmdp, hdr.cmd_len);
     UMockdevIoctlData* data = resolve(offsetof(sg_io_hdr, dxferp), hdr.dxferp, hdr.dxfer_len);
     UMockdevIoctlData* sense = resolve(offsetof(sg_io_hdr, sbp), hdr.sbp, hdr.mx_sb_len);
-
-    ScsiRequest request = request_from_sg(hdr, data != nullptr ? data->data : nullptr);
-    if (cdb != nullptr) {
-        std::memcpy(request.cdb, cdb->data, request.cdb_length);
-    }
-    ScsiReply reply;
-    int error = ENODEV;
-    if (m_present && m_answer(request, reply)) {
-        error = apply_sg_reply(reply, hdr, sense != nullptr ? sense->data : nullptr);
-    }
+    const int error = Run(hdr, cdb != nullptr ? cdb->data : nullptr, data != nullptr ? data->data : nullptr,
+                          sense != nullptr ? sense->data : nullptr);
     if (error == 0) {
         // Only the fields the driver writes go back: the pointers in the header stay the caller's.
         auto* out = reinterpret_cast<sg_io_hdr*>(header->data);
@@ -248,6 +338,124 @@ void MockSg::Handle(UMockdevIoctlClient* client) {
         umockdev_ioctl_client_complete(client, -1, error);
     }
     for (UMockdevIoctlData* d : {cdb, data, sense, header}) {
+        if (d != nullptr) {
+            umockdev_ioctl_data_unref(d);
+        }
+    }
+}
+
+// write(): the request is queued and the call returns. The simulated device answers at once, so
+// the reply is ready for the next read(); a request that fails does so here, with the errno the
+// driver's write gives for a request it cannot start.
+void MockSg::HandleWrite(UMockdevIoctlClient* client) {
+    UMockdevIoctlData* arg = umockdev_ioctl_client_get_arg(client);
+    sg_io_hdr hdr;
+    // Only whole sg_io_hdr requests are emulated (no requests of the older sg_header form).
+    if (arg->data_len < static_cast<gint>(sizeof(hdr))) {
+        umockdev_ioctl_client_complete(client, -1, EINVAL);
+        return;
+    }
+    std::memcpy(&hdr, arg->data, sizeof(hdr));
+    OpenFile& file = FileOf(client);
+    int error = 0;
+    if (hdr.interface_id != 'S') {
+        error = ENOSYS;
+    } else if (hdr.cmdp == nullptr || hdr.cmd_len < 6 || hdr.cmd_len > 16) {
+        error = EMSGSIZE;
+    } else if (!m_present) {
+        error = ENODEV;
+    } else if (file.done.size() >= SG_MAX_QUEUE) {
+        error = EDOM;
+    }
+    if (error != 0) {
+        umockdev_ioctl_client_complete(client, -1, error);
+        return;
+    }
+    const bool in = hdr.dxfer_direction == SG_DXFER_FROM_DEV;
+    const bool out = hdr.dxfer_direction == SG_DXFER_TO_DEV && hdr.dxferp != nullptr && hdr.dxfer_len != 0;
+    UMockdevIoctlData* cdb = umockdev_ioctl_data_resolve(arg, offsetof(sg_io_hdr, cmdp), hdr.cmd_len, nullptr);
+    UMockdevIoctlData* sent =
+        out ? umockdev_ioctl_data_resolve(arg, offsetof(sg_io_hdr, dxferp), hdr.dxfer_len, nullptr) : nullptr;
+    if ((out && sent == nullptr) || (hdr.dxfer_direction == SG_DXFER_TO_DEV && hdr.dxfer_len != 0 && !out)) {
+        for (UMockdevIoctlData* d : {cdb, sent}) {
+            if (d != nullptr) {
+                umockdev_ioctl_data_unref(d);
+            }
+        }
+        umockdev_ioctl_client_complete(client, -1, EFAULT);  // data to send that cannot be reached
+        return;
+    }
+    OpenFile::Done done;
+    done.hdr = hdr;
+    done.data.resize(in ? hdr.dxfer_len : 0);
+    std::memset(done.sense, 0, sizeof(done.sense));
+    error = Run(done.hdr, cdb != nullptr ? cdb->data : nullptr, out && sent != nullptr ? sent->data : done.data.data(),
+                done.sense);
+    for (UMockdevIoctlData* d : {cdb, sent}) {
+        if (d != nullptr) {
+            umockdev_ioctl_data_unref(d);
+        }
+    }
+    if (error != 0) {
+        umockdev_ioctl_client_complete(client, -1, error);
+        return;
+    }
+    done.hdr.duration = 0;
+    file.done.push_back(std::move(done));
+    umockdev_ioctl_client_complete(client, arg->data_len, 0);
+}
+
+// read(): the reply of a completed request, the one with the header's pack_id when the
+// descriptor asked for that (-1: any), else the oldest. The driver writes back the header as it
+// was written, outputs filled in, and the data and sense data into the buffers named then. The
+// node answers as to a descriptor opened with O_NONBLOCK, as the library opens it: no reply yet
+// is EAGAIN (a blocking read would wait in the driver).
+void MockSg::HandleRead(UMockdevIoctlClient* client) {
+    UMockdevIoctlData* arg = umockdev_ioctl_client_get_arg(client);
+    if (arg->data_len < static_cast<gint>(sizeof(sg_io_hdr))) {
+        umockdev_ioctl_client_complete(client, -1, EINVAL);
+        return;
+    }
+    {
+        std::lock_guard<std::mutex> lock(m_faultMutex);
+        if (!m_waitErrors.empty()) {
+            const int error = m_waitErrors.front();
+            m_waitErrors.pop_front();
+            ++m_waitsDisturbed;
+            umockdev_ioctl_client_complete(client, -1, error);
+            return;
+        }
+    }
+    OpenFile& file = FileOf(client);
+    sg_io_hdr asked;
+    std::memcpy(&asked, arg->data, sizeof(asked));
+    const int wanted = file.by_pack_id ? asked.pack_id : -1;
+    auto it = file.done.begin();
+    while (it != file.done.end() && wanted != -1 && it->hdr.pack_id != wanted) {
+        ++it;
+    }
+    if (it == file.done.end()) {
+        umockdev_ioctl_client_complete(client, -1, m_present ? EAGAIN : ENODEV);
+        return;
+    }
+    const sg_io_hdr& hdr = it->hdr;
+    std::memcpy(arg->data, &hdr, sizeof(hdr));  // pointers too: the reply goes where the request said
+    UMockdevIoctlData* data =
+        !it->data.empty() && hdr.dxferp != nullptr
+            ? umockdev_ioctl_data_resolve(arg, offsetof(sg_io_hdr, dxferp), it->data.size(), nullptr)
+            : nullptr;
+    UMockdevIoctlData* sense = hdr.sb_len_wr != 0 && hdr.sbp != nullptr
+                                   ? umockdev_ioctl_data_resolve(arg, offsetof(sg_io_hdr, sbp), hdr.sb_len_wr, nullptr)
+                                   : nullptr;
+    if (data != nullptr) {
+        std::memcpy(data->data, it->data.data(), it->data.size());
+    }
+    if (sense != nullptr) {
+        std::memcpy(sense->data, it->sense, hdr.sb_len_wr);
+    }
+    file.done.erase(it);
+    umockdev_ioctl_client_complete(client, arg->data_len, 0);
+    for (UMockdevIoctlData* d : {data, sense}) {
         if (d != nullptr) {
             umockdev_ioctl_data_unref(d);
         }

@@ -1,5 +1,6 @@
 // A SCSI device's generic node /dev/sgN in a umockdev testbed: its sysfs entry, the node, and
-// answers to the SG_IO requests a program under test sends it, from a simulated device.
+// answers from a simulated device to the requests a program under test sends it: written to the
+// node and read back (sg_io_hdr, with replies matched by pack_id), or by SG_IO.
 #ifndef BRG40_SIM_LINUX_MOCK_SG_H
 #define BRG40_SIM_LINUX_MOCK_SG_H
 
@@ -7,15 +8,17 @@
 #include <umockdev.h>
 
 #include <atomic>
+#include <deque>
 #include <functional>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "scsi.h"
 
 namespace sim {
 
-// The request the device receives for one SG_IO header (data pointing at `data`), and the
+// The request the device receives for one sg_io_hdr (data pointing at `data`), and the
 // outcome written back into the header, its sense buffer and the errno the call fails with
 // (0: it succeeds). A reply that fails with a Windows error fails the call with the errno that
 // the library turns back into that error.
@@ -28,12 +31,21 @@ int apply_sg_reply(const ScsiReply& reply, sg_io_hdr& hdr, uint8_t* sense);
 int errno_for_failure(uint32_t windows_error);
 
 // Where a unit's SCSI device sits: the USB device it belongs to (port path "1-3" and serial, empty
-// for none) and the vendor and product its SCSI device reports.
+// for none), the vendor and product its SCSI device reports, and its logical unit.
 struct SgPlace {
     std::string port = "1-1";
     std::string serial;
     std::string vendor = "ZEVAK";
     std::string product = "NKV-BRG40M";
+    int lun = 0;  // the logical unit of the SCSI device ("H:0:0:<lun>")
+};
+
+// What the host adapter and the driver report for a request in place of success (the kernel's
+// DID_ and DRIVER_ values), and the SCSI status it ends with.
+struct SgStatuses {
+    uint16_t host_status = 0;
+    uint16_t driver_status = 0;
+    int scsi_status = -1;  // -1: the device's own
 };
 
 class MockSg {
@@ -62,9 +74,33 @@ public:
 
     const std::string& devnode() const { return m_devnode; }
 
+    // The next request to complete carries these statuses in its header; the device answers it
+    // as usual. Calls queue up. Any thread.
+    void complete_next_with(const SgStatuses& statuses);
+    // The next reads of a reply fail, one each, with these errnos: EINTR as a signal that
+    // interrupts the wait makes it, EAGAIN as a reply that is not there yet. Any thread.
+    // (A real signal cannot do it here: umockdev blocks every signal while it carries a call to
+    // the handler, and poll() does not reach the handler at all: the node is a plain file, which
+    // poll() always finds ready. That is also what the driver would say, as the device answers
+    // each request before its write() returns.)
+    void disturb_waits(const std::vector<int>& errnos);
+    // How many reads have failed that way since construction.
+    uint32_t waits_disturbed();
+    // Forgets the statuses and errnos not used yet.
+    void clear_faults();
+
 private:
+    struct OpenFile;
+    static OpenFile& FileOf(UMockdevIoctlClient* client);
     static gboolean OnIoctl(UMockdevIoctlBase* handler, UMockdevIoctlClient* client, gpointer self);
-    void Handle(UMockdevIoctlClient* client);
+    static gboolean OnWrite(UMockdevIoctlBase* handler, UMockdevIoctlClient* client, gpointer self);
+    static gboolean OnRead(UMockdevIoctlBase* handler, UMockdevIoctlClient* client, gpointer self);
+    void HandleIoctl(UMockdevIoctlClient* client);
+    void HandleWrite(UMockdevIoctlClient* client);
+    void HandleRead(UMockdevIoctlClient* client);
+    // Carries the request of hdr (cdb: its command bytes) to the device: 0 with hdr's outputs,
+    // data (data-in requests) and sense filled in, or the errno the request fails with.
+    int Run(sg_io_hdr& hdr, const uint8_t* cdb, uint8_t* data, uint8_t* sense);
 
     UMockdevTestbed* m_testbed;
     const int m_number;
@@ -77,6 +113,10 @@ private:
     std::string m_devnode;
     std::atomic<bool> m_present{false};
     std::mutex m_mutex;  // arrive and leave
+    std::mutex m_faultMutex;
+    std::deque<SgStatuses> m_nextStatuses;
+    std::deque<int> m_waitErrors;
+    uint32_t m_waitsDisturbed = 0;
 };
 
 // The testbed's sysfs folder as a path of this machine.

@@ -132,6 +132,26 @@ void MockUsb::unplug_at_out(uint32_t n) {
     m_unplugAt = n;
 }
 
+void MockUsb::halt(uint8_t endpoint) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_halted.insert(endpoint);
+}
+
+uint32_t MockUsb::halts_cleared() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_haltsCleared;
+}
+
+void MockUsb::pad_replies(size_t size) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_padTo = size < kMockPacketSize ? size : kMockPacketSize;
+}
+
+void MockUsb::hold_reply(const std::vector<uint8_t>& packet) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_heldReplies.push_back(packet);
+}
+
 void MockUsb::bind_driver(const std::string& name) {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_driver = name;
@@ -239,7 +259,15 @@ bool MockUsb::Handle(UMockdevIoctlClient* client) {
             umockdev_ioctl_data_unref(number);
             return true;
         }
-        case USBDEVFS_CLEAR_HALT:
+        case USBDEVFS_CLEAR_HALT: {
+            UMockdevIoctlData* number = umockdev_ioctl_data_resolve(arg, 0, sizeof(unsigned), nullptr);
+            unsigned endpoint = 0;
+            std::memcpy(&endpoint, number->data, sizeof(endpoint));
+            m_haltsCleared += m_halted.erase(static_cast<uint8_t>(endpoint)) != 0 ? 1 : 0;
+            umockdev_ioctl_client_complete(client, 0, 0);
+            umockdev_ioctl_data_unref(number);
+            return true;
+        }
         case USBDEVFS_RESETEP:
             umockdev_ioctl_client_complete(client, 0, 0);
             return true;
@@ -273,7 +301,10 @@ void MockUsb::Submit(UMockdevIoctlClient* client, UMockdevIoctlData* arg) {
     urb.buffer = umockdev_ioctl_data_resolve(urb.urb, offsetof(usbdevfs_urb, buffer),
                                              static_cast<size_t>(u->buffer_length), nullptr);
     u->actual_length = 0;
-    if (out) {
+    if (m_halted.count(u->endpoint) != 0) {
+        urb.status = -EPIPE;  // the device answers with a STALL handshake: nothing moves
+        urb.done = true;
+    } else if (out) {
         if (u->endpoint == kMockCommandEndpoint) {
             m_link.pipe_write(m_lpt, urb.buffer->data, static_cast<size_t>(u->buffer_length));
             ++m_outCount;
@@ -285,18 +316,44 @@ void MockUsb::Submit(UMockdevIoctlClient* client, UMockdevIoctlData* arg) {
     umockdev_ioctl_client_complete(client, 0, 0);
 }
 
-// Replies for the IN transfers waiting on the reply endpoint, as far as the loader has them.
+size_t MockUsb::NextReply(uint8_t (&packet)[kMockPacketSize]) {
+    size_t got = 0;
+    if (!m_heldReplies.empty()) {
+        const std::vector<uint8_t>& held = m_heldReplies.front();
+        got = held.size() < kMockPacketSize ? held.size() : kMockPacketSize;
+        std::memcpy(packet, held.data(), got);
+        m_heldReplies.pop_front();
+        return got;
+    }
+    got = m_link.pipe_read(m_lpt, packet, kMockPacketSize);
+    if (got != 0 && got < m_padTo) {
+        std::memset(packet + got, 0, m_padTo - got);
+        got = m_padTo;
+    }
+    return got;
+}
+
+// Replies for the IN transfers waiting on the reply endpoint, as far as the loader has them. Each
+// reply is one packet; a transfer shorter than the packet takes what fits and fails with
+// EOVERFLOW, as the host controller reports a device that sends more than it was asked for.
 void MockUsb::FillReplies() {
     for (Urb& urb : m_urbs) {
         usbdevfs_urb* u = reinterpret_cast<usbdevfs_urb*>(urb.urb->data);
         if (urb.done || u->endpoint != kMockReplyEndpoint) {
             continue;
         }
-        const size_t got = m_link.pipe_read(m_lpt, urb.buffer->data, static_cast<size_t>(u->buffer_length));
+        uint8_t packet[kMockPacketSize];
+        const size_t got = NextReply(packet);
         if (got == 0) {
             return;  // later ones wait behind this one
         }
-        u->actual_length = static_cast<int>(got);
+        const size_t room = static_cast<size_t>(u->buffer_length);
+        const size_t fits = got < room ? got : room;
+        if (fits != 0) {
+            std::memcpy(urb.buffer->data, packet, fits);
+        }
+        u->actual_length = static_cast<int>(fits);
+        urb.status = got > room ? -EOVERFLOW : 0;
         urb.done = true;
     }
 }

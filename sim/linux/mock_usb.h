@@ -25,6 +25,7 @@ constexpr uint8_t kMockCommandEndpoint = 0x01;
 constexpr uint8_t kMockReplyEndpoint = 0x82;
 constexpr uint8_t kMockSpareOutEndpoint = 0x04;
 constexpr uint8_t kMockSpareInEndpoint = 0x85;
+constexpr size_t kMockPacketSize = 64;  // wMaxPacketSize of the bulk endpoints (full speed)
 
 class MockUsb {
 public:
@@ -45,6 +46,18 @@ public:
     // Unplugs as bulk OUT transfer number n since the last plug arrives (it is not delivered);
     // 0: never.
     void unplug_at_out(uint32_t n);
+
+    // The device stalls endpoint: every transfer submitted to it fails with EPIPE until a host
+    // clears the halt (USBDEVFS_CLEAR_HALT). Any thread.
+    void halt(uint8_t endpoint);
+    // Halts a host has cleared since construction.
+    uint32_t halts_cleared();
+    // The loader's replies come padded with zeros to size bytes (at most kMockPacketSize), as from
+    // a loader that always sends whole packets; 0: as long as the loader makes them. Any thread.
+    void pad_replies(size_t size);
+    // The reply endpoint still holds packet from an earlier run that nobody read: the next IN
+    // transfer gets it before anything the loader answers. Any thread.
+    void hold_reply(const std::vector<uint8_t>& packet);
 
     // A kernel driver named name holds interface 0 (as usbhid or a serial driver might on a real
     // machine): claims fail with EBUSY until a host disconnects it. Any thread.
@@ -78,6 +91,9 @@ private:
     void Reap(UMockdevIoctlClient* client, UMockdevIoctlData* arg);
     void Discard(UMockdevIoctlClient* client, UMockdevIoctlData* arg);
     void FillReplies();
+    // The next reply packet for the reply endpoint into packet: a held one first, else the
+    // loader's; 0 when there is none yet.
+    size_t NextReply(uint8_t (&packet)[kMockPacketSize]);
     void UnplugLocked();
     static void Release(Urb& urb);
 
@@ -100,6 +116,10 @@ private:
     uint32_t m_disconnects = 0;
     uint32_t m_unplugAt = 0;
     std::set<uint8_t> m_endpoints;
+    std::set<uint8_t> m_halted;
+    uint32_t m_haltsCleared = 0;
+    size_t m_padTo = 0;
+    std::deque<std::vector<uint8_t>> m_heldReplies;
     std::vector<std::string> m_unknown;
 };
 

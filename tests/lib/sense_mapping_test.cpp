@@ -1,5 +1,5 @@
 // Every outcome of a request, sense data or a failed request, and the status the library makes
-// of it: one table for the Windows seam (the host suite) and the Linux seam (SG_IO on emulated
+// of it: one table for the Windows seam (the host suite) and the Linux seam (requests to emulated
 // nodes), each row with what each system reports. Linux differs where a request fails without
 // sense data: its errno carries no sense, and errors without an errno of their own arrive as EIO.
 #include <ostream>

@@ -1,11 +1,14 @@
-// The library on Linux through SG_IO, with the kernel interface emulated by umockdev: the search
-// among a disk, a foreign SCSI device and two converters, the errors an emulated node fails
-// with, slave delivery and the library version. The command table and the statuses of every
-// sense and error case run beside it (command_table_test.cpp, sense_mapping_test.cpp, shared with
-// the suite of the Windows seam).
+// The library on Linux through SCSI generic nodes, with the kernel interface emulated by umockdev:
+// the search among a disk, a foreign SCSI device, a second logical unit and two converters, the
+// errors an emulated node fails with, slave delivery and the library version. The command table
+// and the statuses of every sense and error case run beside it (command_table_test.cpp,
+// sense_mapping_test.cpp, shared with the suite of the Windows seam), and one request's way
+// through the node in sg_request_test.cpp.
+#include <signal.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -14,6 +17,7 @@
 #include "../lib/library_fixture.h"
 #include "errno_table.h"
 #include "mock_sg.h"
+#include "umock_nodes.h"
 
 namespace {
 
@@ -153,6 +157,32 @@ TEST_F(LinuxSgTest, ANodeThatIsAnotherDeviceNowIsRefused) {
     EXPECT_TRUE(codes(1).empty());
 }
 
+// A converter's SCSI device is its logical unit 0: a node of another unit, whatever its vendor
+// and model, is never counted, opened or asked.
+TEST_F(LinuxSgTest, OnlyLogicalUnitZeroIsAConverter) {
+    std::atomic<int> asked{0};
+    sim::MockSg lun1(support::testbed(), 9, sim::SgPlace{"1-9", "LUN1", "ZEVAK", "NKV-BRG40M", 1},
+                     [&asked](const sim::ScsiRequest&, sim::ScsiReply&) { return ++asked, true; });
+    support::bench().attach(2, {}, 1, 2);  // /dev/sg1, unit 0
+    int count = 0;
+    int numbers[9] = {};
+    ASSERT_EQ(brg40_find_device(&count, numbers), 0);
+    EXPECT_EQ(std::vector<int>(numbers, numbers + count), std::vector<int>{1});
+    Brg40DeviceInfo info[9] = {};
+    ASSERT_EQ(brg40_list_devices(info, 9, &count), 0);
+    ASSERT_EQ(count, 1);
+    EXPECT_STREQ(info[0].node, "/dev/sg1");
+    for (const char* selector : {"/dev/sg9", "serial:LUN1", "2"}) {
+        int status = 0;
+        Brg40Handle h = brg40_open_device(selector, &status);
+        EXPECT_EQ(status, BRG40_NO_DEVICE) << selector;
+        if (h != nullptr) {
+            brg40_close(h);
+        }
+    }
+    EXPECT_EQ(asked, 0);
+}
+
 TEST_F(LinuxSgTest, SelectorsNameExactlyOneConverter) {
     sim::Converter& a = support::bench().attach(1, {}, 1, 1);
     a.set_usb({"A1", "1-4", true});
@@ -212,11 +242,26 @@ TEST(LinuxSgFailure, EveryErrorOfTheLibrarysTableComesBackAsItself) {
 }
 
 std::vector<uint8_t> g_delivered;
+sigset_t g_worker_mask;
 int record(unsigned count, unsigned char* data) {
     g_delivered.assign(data, data + count);
+    pthread_sigmask(SIG_BLOCK, nullptr, &g_worker_mask);
     return 0;
 }
 
+// The signals a thread can block: all but SIGKILL and SIGSTOP, and those the C library keeps for
+// itself between the standard and the real-time ones.
+std::vector<int> blockable_signals() {
+    std::vector<int> out;
+    for (int s = 1; s <= SIGRTMAX; ++s) {
+        if (s != SIGKILL && s != SIGSTOP && (s < SIGSYS + 1 || s >= SIGRTMIN)) {
+            out.push_back(s);
+        }
+    }
+    return out;
+}
+
+// The callback runs on the worker, which never takes the application's signals.
 TEST_F(LinuxSgTest, SlaveDataComesByCallbackAndNeverByWindowMessage) {
     Brg40Handle h = attach_and_open(1);
     ASSERT_EQ(brg40_mode_change_ex(h, 2, 0), 0);
@@ -228,9 +273,21 @@ TEST_F(LinuxSgTest, SlaveDataComesByCallbackAndNeverByWindowMessage) {
     EXPECT_EQ(brg40_i2c_read_slave(h, 1, nullptr, reinterpret_cast<void*>(0x10)), 50);
     EXPECT_EQ(codes(1).back(), 0xDD) << "a refused start sends nothing";
     g_delivered.clear();
+    sigemptyset(&g_worker_mask);
+    sigset_t caller;
+    sigemptyset(&caller);
+    sigaddset(&caller, SIGUSR2);
+    sigset_t before;
+    pthread_sigmask(SIG_SETMASK, &caller, &before);
     EXPECT_EQ(brg40_i2c_read_slave(h, 0, record, nullptr), 0);
+    sigset_t after;
+    pthread_sigmask(SIG_SETMASK, &before, &after);
     support::join_threads();
     EXPECT_EQ(g_delivered, (std::vector<uint8_t>{0x11, 0x22, 0x33}));
+    for (int s : blockable_signals()) {
+        EXPECT_TRUE(sigismember(&g_worker_mask, s)) << "the worker runs with signal " << s << " blocked";
+        EXPECT_EQ(sigismember(&after, s), s == SIGUSR2) << "the caller's mask is its own again: " << s;
+    }
     EXPECT_EQ(brg40_mode_change_ex(h, 0, 0), 0);
     brg40_close(h);
 }

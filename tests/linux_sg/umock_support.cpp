@@ -1,7 +1,7 @@
 // The test support of the library suites (sim_os.h) for the library's real Linux seam: the bench's
 // devices are SCSI generic nodes in a umockdev testbed (LPTn is /dev/sg(n-1), present while a
 // device is attached there, below a SCSI device with its vendor and model and the USB device at
-// its port), and every SG_IO request the library sends reaches them through the kernel interface
+// its port), and every request the library sends reaches them through the kernel interface
 // that umockdev emulates. The library itself runs unchanged.
 #include <dirent.h>
 #include <unistd.h>
@@ -14,6 +14,7 @@
 
 #include "mock_sg.h"
 #include "sim_os.h"
+#include "umock_nodes.h"
 
 namespace support {
 
@@ -84,6 +85,14 @@ sim::Bench& bench() {
     return *state().bench;
 }
 
+UMockdevTestbed* testbed() {
+    return state().testbed;
+}
+
+sim::MockSg& node(int lpt) {
+    return *state().nodes[lpt - 1];
+}
+
 std::unique_lock<std::mutex> lock() {
     return std::unique_lock<std::mutex>(state().mutex);
 }
@@ -103,6 +112,9 @@ void reset() {
     }
     std::lock_guard<std::mutex> guard(s.mutex);
     s.bench.reset(new sim::Bench);
+    for (auto& node : s.nodes) {
+        node->clear_faults();  // what a test left unused
+    }
     s.bench->changed = follow_bench;
     follow_bench();
 }

@@ -1,6 +1,7 @@
 // The libusb update pipe against the converter on an emulated USB bus: a whole programming run and
-// closing check over the first bulk endpoints, and an unplug in the middle of the writes that a
-// second run recovers from with the block kept in the state folder.
+// closing check over the first bulk endpoints, an unplug in the middle of the writes that a
+// second run recovers from with the block kept in the state folder, and the faults of the
+// endpoints themselves: a stall, replies longer than asked, a reply left from an earlier run.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -13,6 +14,7 @@
 #include "converter_link.h"
 #include "dialog_events.h"
 #include "firmup_messages.h"
+#include "firmup_protocol.h"
 #include "image_gen.h"
 #include "mock_usb.h"
 #include "recording_dialog.h"
@@ -147,6 +149,70 @@ TEST_F(UsbUpdatePipeTest, UnplugDuringTheWritesFailsTheRunAndTheNextRunRecovers)
     EXPECT_EQ(device.reported_version(), 0x0105);
     EXPECT_EQ(device.flash_bytes(0x5FE0, 16), device.preserved_value());
     EXPECT_TRUE(std::filesystem::is_empty(folder.path()));
+}
+
+// Reads flash block address over pipe into reply and tells whether the echo and the data are the
+// device's (flash address to address + 15).
+::testing::AssertionResult ReadsBlock(UsbUpdatePipe& pipe, UpdateDevice& device, uint32_t address, uint8_t* reply) {
+    CommandPacket packet = {};
+    if (!ReadFlashBlock(pipe, packet, reply, address)) {
+        return ::testing::AssertionFailure() << "no reply with the read's echo";
+    }
+    const std::vector<uint8_t> data(reply + kReplyDataOffset, reply + kReplyDataOffset + kFlashBlockSize);
+    if (data != device.flash_bytes(address, kFlashBlockSize)) {
+        return ::testing::AssertionFailure() << "another block's data";
+    }
+    return ::testing::AssertionSuccess();
+}
+
+// A stalled endpoint fails the exchange it stalls; the halt is cleared on that endpoint, and the
+// next exchange works without the device being plugged again.
+TEST_F(UsbUpdatePipeTest, AStallFailsItsExchangeAndIsCleared) {
+    for (uint8_t endpoint : {sim::kMockCommandEndpoint, sim::kMockReplyEndpoint}) {
+        SCOPED_TRACE(static_cast<int>(endpoint));
+        UsbUpdatePipe pipe(kUnit);
+        uint8_t reply[kReadReplySize];
+        ASSERT_TRUE(ReadsBlock(pipe, device, 0x0800, reply));
+        const uint32_t cleared = usb.halts_cleared();
+        usb.halt(endpoint);
+        EXPECT_FALSE(ReadsBlock(pipe, device, 0x0810, reply));
+        EXPECT_EQ(usb.halts_cleared(), cleared + 1);
+        EXPECT_TRUE(ReadsBlock(pipe, device, 0x0820, reply));
+    }
+}
+
+// A loader that answers with whole packets: each exchange gets its reply, and only the bytes
+// asked for reach the caller.
+TEST_F(UsbUpdatePipeTest, RepliesLongerThanAskedAreCutToWhatWasAsked) {
+    usb.pad_replies(sim::kMockPacketSize);
+    UsbUpdatePipe pipe(kUnit);
+    std::vector<uint8_t> reply(sim::kMockPacketSize, 0xA5);
+    EXPECT_TRUE(ReadsBlock(pipe, device, 0x0800, reply.data()));  // 21 bytes asked
+    EXPECT_EQ(std::vector<uint8_t>(reply.begin() + kReadReplySize, reply.end()),
+              std::vector<uint8_t>(reply.size() - kReadReplySize, 0xA5));
+
+    std::fill(reply.begin(), reply.end(), 0xA5);
+    CommandPacket erase = {};
+    erase.packet.command = CMD_ERASE_FLASH;
+    erase.packet.length = 1;
+    SetPacketAddress(erase.packet, 0x0800);
+    int count = 0;
+    EXPECT_TRUE(FirmupExchange(pipe, erase, reply.data(), &count));  // the echo alone asked
+    EXPECT_EQ(count, 1);
+    EXPECT_EQ(reply[1], 0xA5);
+    EXPECT_EQ(device.flash_bytes(0x0800, kEraseBlockSize), std::vector<uint8_t>(kEraseBlockSize, 0xFF));
+}
+
+// A read's reply that an earlier run left in the reply endpoint (its program ended before reading
+// it) is never taken for the answer to this run's first request.
+TEST_F(UsbUpdatePipeTest, AReplyLeftFromAnEarlierRunIsDropped) {
+    std::vector<uint8_t> stale = {CMD_READ_FLASH, kFlashBlockSize, 0x00, 0x50, 0x00};
+    stale.resize(kReadReplySize, 0x5A);
+    usb.hold_reply(stale);
+    UsbUpdatePipe pipe(kUnit);
+    uint8_t reply[kReadReplySize];
+    EXPECT_TRUE(ReadsBlock(pipe, device, 0x0800, reply));
+    EXPECT_TRUE(ReadsBlock(pipe, device, 0x0810, reply)) << "no exchange answered by the one before";
 }
 
 TEST_F(UsbUpdatePipeTest, ListAndWaitFollowThePlug) {

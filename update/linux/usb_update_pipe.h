@@ -11,8 +11,10 @@
 #include "usb_update_device.h"
 
 // Pinned to one unit: its device (at the unit's port, with the unit's serial when it has one) is
-// found and its interface claimed at the first transfer and kept for all that follow; a transfer
-// that fails (time-out, device gone, stall) releases it, and the next transfer finds the same
+// found and its interface claimed at the first transfer, what the reply endpoint still holds from
+// an earlier run is read and dropped, and the interface is kept for all transfers that follow. A
+// transfer that the device stalls fails, and the halt is cleared on that endpoint; any other
+// failure (time-out, device gone) releases the interface, and the next transfer finds the same
 // unit's device again, never another.
 class UsbUpdatePipe : public UpdatePipe {
 public:
@@ -22,6 +24,7 @@ public:
     UsbUpdatePipe& operator=(const UsbUpdatePipe&) = delete;
 
     int Write(const uint8_t* data, uint32_t size) override;
+    // A reply longer than size is read whole; its first size bytes are delivered.
     int Read(uint8_t* data, uint32_t size) override;
     // The unit's key while its device is open; empty otherwise.
     std::string DeviceId() override { return m_device; }
@@ -33,14 +36,19 @@ public:
 private:
     bool Open();
     bool Claim(libusb_device* device);
+    void DrainReplies();
     void Close();
     int Transfer(uint8_t* data, uint32_t size, bool toDevice);
+    // One bulk transfer: the libusb result. A stall is cleared on the endpoint before it returns
+    // (LIBUSB_ERROR_PIPE); when the halt cannot be cleared, the result is that failure instead.
+    int Bulk(uint8_t endpoint, uint8_t* data, int size, int* transferred, unsigned timeoutMs);
 
     const UpdateUnit m_unit;
     UsbContext m_usb;  // a context of its own: no state shared with other libusb users
     libusb_device_handle* m_handle = nullptr;
     uint8_t m_commandEndpoint = 0;
     uint8_t m_replyEndpoint = 0;
+    int m_replyPacketSize = 0;  // wMaxPacketSize of the reply endpoint
     std::string m_device;
 };
 
