@@ -10,6 +10,7 @@
 #include <fstream>
 #include <string>
 #include <memory>
+#include <set>
 #include <thread>
 
 #include "mock_sg.h"
@@ -25,7 +26,7 @@ struct State {
     std::unique_ptr<sim::Bench> bench{new sim::Bench};
     UMockdevTestbed* testbed = nullptr;
     std::unique_ptr<sim::MockSg> nodes[9];
-    size_t own_threads = 1;  // of the program's name once the testbed runs (its ioctl thread too)
+    std::set<std::string> first_tasks;  // the threads that ran once the testbed had started
 };
 
 State& state() {
@@ -40,16 +41,27 @@ std::string thread_name(const std::string& task) {
     return name;
 }
 
-// Threads that carry the program's own name: the main thread and the library's workers (the
-// testbed's threads are named by GLib).
-size_t program_thread_count() {
-    const std::string own = thread_name(std::to_string(getpid()));
-    size_t n = 0;
+std::set<std::string> tasks() {
+    std::set<std::string> out;
     if (DIR* dir = opendir("/proc/self/task")) {
         while (const dirent* e = readdir(dir)) {
-            n += e->d_name[0] != '.' && thread_name(e->d_name) == own;
+            if (e->d_name[0] != '.') {
+                out.insert(e->d_name);
+            }
         }
         closedir(dir);
+    }
+    return out;
+}
+
+// The library's workers: threads that came after the testbed's and carry the program's own name.
+// Known by their ids, not their names alone: GLib names its threads from inside them, so one of
+// the testbed's may still carry the program's name for a while after it started.
+size_t worker_count() {
+    const std::string own = thread_name(std::to_string(getpid()));
+    size_t n = 0;
+    for (const std::string& task : tasks()) {
+        n += state().first_tasks.count(task) == 0 && thread_name(task) == own;
     }
     return n;
 }
@@ -101,14 +113,13 @@ void reset() {
     State& s = state();
     if (s.testbed == nullptr) {
         s.testbed = umockdev_testbed_new();
-        // The nodes' handlers now, so that umockdev's own threads are there (and named) before the
-        // program's threads are counted.
+        // The nodes' handlers now, so that umockdev's own threads are there before they are noted.
         for (int lpt = 1; lpt <= 9; ++lpt) {
             s.nodes[lpt - 1].reset(new sim::MockSg(
                 s.testbed, lpt - 1, sim::SgPlace{},
                 [lpt](const sim::ScsiRequest& r, sim::ScsiReply& reply) { return answer(lpt, r, reply); }, false));
         }
-        s.own_threads = program_thread_count();
+        s.first_tasks = tasks();
     }
     std::lock_guard<std::mutex> guard(s.mutex);
     s.bench.reset(new sim::Bench);
@@ -119,11 +130,10 @@ void reset() {
     follow_bench();
 }
 
-// The library's workers are detached threads: waits (5 s at most) until no more threads of the
-// program's own name run than before the first test.
+// The library's workers are detached threads: waits (5 s at most) until none runs.
 size_t join_threads() {
     const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (program_thread_count() > state().own_threads && std::chrono::steady_clock::now() < until) {
+    while (worker_count() > 0 && std::chrono::steady_clock::now() < until) {
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     return 0;
