@@ -6,28 +6,10 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "captured_stream.h"
 #include "console_events.h"
 
 namespace {
-
-class Captured {
-public:
-    Captured() : m_file(open_memstream(&m_buffer, &m_size)) {}
-    ~Captured() {
-        std::fclose(m_file);
-        std::free(m_buffer);
-    }
-    std::FILE* file() { return m_file; }
-    std::string text() {
-        std::fflush(m_file);
-        return std::string(m_buffer, m_size);
-    }
-
-private:
-    char* m_buffer = nullptr;
-    size_t m_size = 0;
-    std::FILE* m_file;
-};
 
 size_t Count(const std::string& text, const std::string& part) {
     size_t n = 0;

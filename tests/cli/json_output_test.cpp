@@ -4,32 +4,9 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "captured_stream.h"
 #include "console_output.h"
 #include "json_writer.h"
-
-namespace {
-
-// A memory stream read back as a string.
-class Captured {
-public:
-    Captured() : m_file(open_memstream(&m_buffer, &m_size)) {}
-    ~Captured() {
-        std::fclose(m_file);
-        std::free(m_buffer);
-    }
-    std::FILE* file() { return m_file; }
-    std::string text() {
-        std::fflush(m_file);
-        return std::string(m_buffer, m_size);
-    }
-
-private:
-    char* m_buffer = nullptr;
-    size_t m_size = 0;
-    std::FILE* m_file;
-};
-
-}  // namespace
 
 TEST(Json, StringsAreEscaped) {
     EXPECT_EQ(JsonString("a\"b\\c\nd\x01"), "\"a\\\"b\\\\c\\nd\\u0001\"");
