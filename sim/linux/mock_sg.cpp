@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "errno_table.h"
+#include "uevent_lock.h"
 
 namespace sim {
 
@@ -109,7 +110,7 @@ std::string root_hub(UMockdevTestbed* testbed, int bus) {
                                 "E: DRIVER=usb\nE: BUSNUM=" + b + "\nE: DEVNUM=001\nE: DEVNAME=/dev/" + node +
                                 "\nA: busnum=" + b + "\\n\nA: devnum=1\\n\nA: speed=480\\n\n" +
                                 "A: bConfigurationValue=1\\n\nH: descriptors=" + kHubDescriptors + "\n";
-        umockdev_testbed_add_from_string(testbed, hub.c_str(), nullptr);
+        AddDevices(testbed, hub);
     }
     return path;
 }
@@ -171,8 +172,8 @@ void MockSg::arrive(const SgPlace& place) {
         "P: " + m_scsiPath + "\nE: SUBSYSTEM=scsi\nE: DEVTYPE=scsi_device\n" + padded + "A: type=0\\n\n";
     const std::string sg = "P: " + m_sgPath + "\nN: sg" + n + "=00\nE: DEVNAME=" + m_devnode +
                            "\nE: SUBSYSTEM=scsi_generic\nE: MAJOR=21\nE: MINOR=" + n + "\nA: dev=21:" + n + "\\n\n";
-    umockdev_testbed_add_from_string(m_testbed, usb.c_str(), nullptr);
-    umockdev_testbed_add_from_string(m_testbed, scsi.c_str(), nullptr);
+    AddDevices(m_testbed, usb);
+    AddDevices(m_testbed, scsi);
     // The kernel links the sg node's entry to the SCSI device above it; umockdev does not.
     const std::string link = sys_dir(m_testbed) + m_sgPath + "/device";
     const std::string dir = link.substr(0, link.rfind('/'));
@@ -181,7 +182,7 @@ void MockSg::arrive(const SgPlace& place) {
     if (symlink("../..", link.c_str()) != 0) {
         std::fprintf(stderr, "brg40sim: cannot link %s: %s\n", link.c_str(), std::strerror(errno));
     }
-    umockdev_testbed_add_from_string(m_testbed, sg.c_str(), nullptr);
+    AddDevices(m_testbed, sg);
     m_present = true;
 }
 
@@ -192,9 +193,7 @@ void MockSg::leave() {
     }
     // The node first, then what it hung from, as the kernel takes a device off the bus.
     for (const std::string* path : {&m_sgPath, &m_scsiPath, &m_usbPath}) {
-        const std::string sys = "/sys" + *path;
-        umockdev_testbed_uevent(m_testbed, sys.c_str(), "remove");
-        umockdev_testbed_remove_device(m_testbed, sys.c_str());
+        RemoveDevice(m_testbed, "/sys" + *path);
     }
     // umockdev leaves the node's /sys/dev/char link, which must name the next device there.
     unlink((sys_dir(m_testbed) + "/dev/char/21:" + std::to_string(m_number)).c_str());

@@ -12,6 +12,7 @@
 
 #include "../../update/update_device_id.h"
 #include "mock_sg.h"
+#include "uevent_lock.h"
 
 namespace sim {
 
@@ -96,7 +97,7 @@ void MockUsb::plug() {
                                "\\n\nA: idProduct=" + Hex4(kUpdateProductId, true) + "\\n\n" +
                                (m_serial.empty() ? "" : "A: serial=" + m_serial + "\\n\n") +
                                "A: bConfigurationValue=1\\n\nH: descriptors=" + DeviceDescriptors() + "\n";
-    umockdev_testbed_add_from_string(m_testbed, device.c_str(), nullptr);
+    AddDevices(m_testbed, device);
     m_plugged = true;
 }
 
@@ -116,9 +117,7 @@ void MockUsb::UnplugLocked() {
             urb.done = true;
         }
     }
-    const std::string sys = "/sys" + m_hubPath + "/" + m_port;
-    umockdev_testbed_uevent(m_testbed, sys.c_str(), "remove");
-    umockdev_testbed_remove_device(m_testbed, sys.c_str());
+    RemoveDevice(m_testbed, "/sys" + m_hubPath + "/" + m_port);
     m_devnode.clear();
 }
 

@@ -7,7 +7,11 @@
  * A node is held through a file "<BRG40_SG_LOCK_DIR>/sgN" naming the holder's process, so that
  * every process of a test run sees the same holds; a test marks a node held by another program
  * by writing such a file itself (with a process that lives, such as 1). A hold whose process has
- * ended counts for nothing. Without BRG40_SG_LOCK_DIR every call passes through unchanged. */
+ * ended counts for nothing. Without BRG40_SG_LOCK_DIR every call passes through unchanged.
+ * It also wraps bind for udev monitors: umockdev's library makes each one a socket "event<N>" in
+ * the testbed folder, unlinking an old one of that name first, and the testbed aborts when a
+ * socket it found is gone before it connects to send a uevent. The bind takes the testbed's lock
+ * "uevent.lock" (see uevent_lock.h), which the testbed holds while it sends. */
 #define _GNU_SOURCE
 #include <dlfcn.h>
 #include <errno.h>
@@ -17,6 +21,8 @@
 #include <stdarg.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <sys/file.h>
+#include <sys/socket.h>
 #include <string.h>
 #include <sys/types.h>
 #include <unistd.h>
@@ -184,4 +190,28 @@ int close(int fd) {
     }
     pthread_mutex_unlock(&lock);
     return next(fd);
+}
+
+typedef int (*bind_fn)(int, const struct sockaddr*, socklen_t);
+
+int bind(int fd, const struct sockaddr* addr, socklen_t length) {
+    const bind_fn next = (bind_fn)dlsym(RTLD_NEXT, "bind");
+    const char* dir = getenv("UMOCKDEV_DIR");
+    if (addr == NULL || addr->sa_family != AF_NETLINK || dir == NULL || *dir == '\0') {
+        return next(fd, addr, length);
+    }
+    char path[4096];
+    int held = -1;
+    if (snprintf(path, sizeof path, "%s/uevent.lock", dir) < (int)sizeof path) {
+        held = open(path, O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        while (held >= 0 && flock(held, LOCK_EX) != 0 && errno == EINTR) {
+        }
+    }
+    const int result = next(fd, addr, length);
+    const int error = errno;
+    if (held >= 0) {
+        close(held); /* the lock ends with its descriptor */
+    }
+    errno = error;
+    return result;
 }
