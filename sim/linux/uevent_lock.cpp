@@ -14,10 +14,10 @@ namespace {
 // each other too).
 class UeventLock {
 public:
-    explicit UeventLock(UMockdevTestbed* testbed)
-        : m_fd(open((std::string(umockdev_testbed_get_root_dir(testbed)) + "/uevent.lock").c_str(),
-                    O_RDWR | O_CREAT | O_CLOEXEC,
-                    0600)) {
+    explicit UeventLock(UMockdevTestbed* testbed) {
+        gchar* root = umockdev_testbed_get_root_dir(testbed);  // a copy of its own
+        m_fd = open((std::string(root) + "/uevent.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        g_free(root);
         while (m_fd >= 0 && flock(m_fd, LOCK_EX) != 0 && errno == EINTR) {
         }
     }
@@ -30,7 +30,7 @@ public:
     UeventLock& operator=(const UeventLock&) = delete;
 
 private:
-    int m_fd;
+    int m_fd = -1;
 };
 
 }  // namespace
