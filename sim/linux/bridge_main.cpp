@@ -5,6 +5,7 @@
 // /dev/sgN and its requests, /dev/bus/usb and usbdevfs, udev) reach the testbed. Exits with COMMAND's
 // exit status (128 + signal when it was killed), or 125 when the bridge itself could not start.
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <sys/wait.h>
@@ -62,6 +63,25 @@ bool AddPreload() {
     return true;
 }
 
+// With BRG40_BRIDGE_CPU_FILE set, appends a line "BRIDGE CHILD" to that file: the CPU seconds of
+// this process (the emulation) and of the command it ran, for scripts/bench-rack.
+void ReportCpu() {
+    const char* file = std::getenv("BRG40_BRIDGE_CPU_FILE");
+    if (file == nullptr || *file == '\0') {
+        return;
+    }
+    rusage self = {}, child = {};
+    getrusage(RUSAGE_SELF, &self);
+    getrusage(RUSAGE_CHILDREN, &child);
+    const auto seconds = [](const rusage& r) {
+        return r.ru_utime.tv_sec + r.ru_stime.tv_sec + (r.ru_utime.tv_usec + r.ru_stime.tv_usec) / 1e6;
+    };
+    if (std::FILE* out = std::fopen(file, "a")) {
+        std::fprintf(out, "%.2f %.2f\n", seconds(self), seconds(child));
+        std::fclose(out);
+    }
+}
+
 int RunChild(char** argv) {
     pid_t child = 0;
     const int error = posix_spawnp(&child, argv[0], nullptr, nullptr, argv, environ);
@@ -105,6 +125,7 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "brg40sim-umockdev: no simulator (BRG40_SIM_DIR / BRG40_SIM_PORT)\n");
         } else {
             result = RunChild(argv + first);
+            ReportCpu();
         }
     }
     g_object_unref(testbed);
