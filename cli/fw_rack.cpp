@@ -6,6 +6,7 @@
 #include "fw_rack.h"
 
 #include <algorithm>
+#include <map>
 #include <memory>
 #include <set>
 #include <vector>
@@ -341,6 +342,11 @@ int WatchStation(CommandContext& context, const std::string& path) {
     };
     std::vector<Station> running, ended;
     std::vector<std::set<std::string>> handled;  // units ended and still plugged in
+    // A converter just plugged in may not open at once: its node may not be made yet, or udev may
+    // not yet have given the user access to it. Such a unit is looked at again for a while (from
+    // when it was first seen) before its worker starts and reports it busy or denied.
+    constexpr double kSettleSeconds = 3.0;
+    std::map<std::set<std::string>, double> settling;
     DeviceArrivals arrivals;
     const double look = arrivals.Events() ? 5.0 : 1.0;  // with events, a listing now and then as well
     const auto note = [&](const std::string& line) {
@@ -395,6 +401,9 @@ int WatchStation(CommandContext& context, const std::string& path) {
         handled.erase(std::remove_if(handled.begin(), handled.end(),
                                      [&](const std::set<std::string>& keys) { return !Meets(keys, presentKeys); }),
                       handled.end());
+        for (auto it = settling.begin(); it != settling.end();) {
+            it = Meets(it->first, presentKeys) ? std::next(it) : settling.erase(it);
+        }
         // A recovery of a unit without identity finds it back as a converter that was not there
         // before: no such converter is taken for a new one meanwhile.
         const bool recovering = std::any_of(running.begin(), running.end(), [](const Station& s) {
@@ -411,6 +420,13 @@ int WatchStation(CommandContext& context, const std::string& path) {
             if (known || (context.args.jobs != 0 && running.size() >= context.args.jobs)) {
                 continue;
             }
+            if (!unit.update && unit.openStatus != 0) {
+                const double since = settling.emplace(keys, Now()).first->second;
+                if (Now() - since < kSettleSeconds) {
+                    continue;
+                }
+            }
+            settling.erase(keys);
             Station station;
             station.unit.reset(new RackUnit);
             station.unit->unit = unit;
@@ -421,7 +437,7 @@ int WatchStation(CommandContext& context, const std::string& path) {
             station.worker.reset(new Worker([&rack, u] { rack.Run(*u, true); }));
             running.push_back(std::move(station));
         }
-        arrivals.Wait(look, [&] {
+        arrivals.Wait(settling.empty() ? look : 0.2, [&] {
             return Interrupted() ||
                    std::any_of(running.begin(), running.end(), [](const Station& s) { return s.worker->Done(); });
         });
